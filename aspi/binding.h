@@ -1,0 +1,66 @@
+// The ASPI32 driver library: loading it, its entry points, and request submission.
+#pragma once
+
+#include <cstdint>
+
+#include "aspi32.h"
+
+struct HINSTANCE__;
+
+// One row of the program-wide entry table: the entry's name and whether the
+// last load found it.
+struct AspiEntry {
+    const char* name;
+    int found;
+};
+
+enum AspiEntryIndex : std::uint32_t {
+    ENTRY_GET_SUPPORT_INFO = 0,
+    ENTRY_SEND_COMMAND,
+    ENTRY_GET_BUFFER,
+    ENTRY_FREE_BUFFER,
+    ENTRY_TRANSLATE_ADDRESS,
+    ENTRY_GET_DLL_VERSION,
+    ENTRY_SCSI_RESCAN,
+    ENTRY_REGISTER_CLIENT,
+    ENTRY_RESCAN_ADAPTERS,
+    ENTRY_COUNT
+};
+
+// Shared by the whole program, rewritten by every load.
+extern AspiEntry entryTable[ENTRY_COUNT];
+
+class AspiBinding {
+public:
+    AspiBinding();
+    virtual ~AspiBinding();
+
+    AspiBinding(const AspiBinding&) = delete;
+    AspiBinding& operator=(const AspiBinding&) = delete;
+
+    int Load(std::uint32_t userValue, const char* fileName);
+    int Load(const char* fileName);
+    int Unload();
+
+    std::uint32_t GetEntryCount() const;
+    const char* GetEntryInfo(std::uint32_t index, int& found) const;
+    std::uint32_t GetDllVersion() const;
+    std::uint8_t GetAdapterCount() const;
+    void Rescan() const;
+
+    // Hands a library-internal request (adapter inquiry, device type) to the
+    // library, which completes it inside the call.
+    int SendCommand(void* srb) const;
+    // Sends a SCSI command and waits for its completion event.
+    int ExecuteCommand(aspi::SRB_ExecSCSICmd& srb) const;
+
+private:
+    template <typename Fn>
+    Fn Entry(AspiEntryIndex index) const { return reinterpret_cast<Fn>(entryPoints[index]); }
+
+    std::uint32_t userValue;
+    void* entryPoints[ENTRY_COUNT];
+    int loaded;
+    HINSTANCE__* module;
+    std::uint32_t lookedUpCount;
+};

@@ -1,0 +1,130 @@
+#include "bus.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr std::uint8_t SCSI_INQUIRY = 0x12;
+constexpr std::uint8_t SCSI_TEST_UNIT_READY = 0x00;
+constexpr std::uint8_t CDB6_LEN = 6;
+constexpr std::uint8_t INQUIRY_ALLOCATION = 0xFF;
+constexpr std::uint32_t INQUIRY_BUFFER_LEN = 255;
+
+constexpr int HA_UNIQUE_MAX_TARGETS = 3;
+constexpr int HA_UNIQUE_MAX_TRANSFER = 4;
+
+aspi::SRB_ExecSCSICmd ScsiRequest(std::uint8_t adapter, std::uint8_t target,
+                                  std::uint8_t lun, std::uint8_t flags) {
+    aspi::SRB_ExecSCSICmd srb;
+    std::memset(&srb, 0, sizeof srb);
+    srb.SRB_Cmd = aspi::SC_EXEC_SCSI_CMD;
+    srb.SRB_HaId = adapter;
+    srb.SRB_Target = target;
+    srb.SRB_Lun = lun;
+    srb.SRB_Flags = flags;
+    srb.SRB_SenseLen = aspi::SENSE_LEN;
+    return srb;
+}
+
+void CopyField(char* dest, const std::uint8_t* src, std::uint32_t width) {
+    std::memcpy(dest, src, width);
+    AspiBus::TrimTrailingBlanks(dest, width);
+}
+
+}  // namespace
+
+const char* const deviceTypeNames[DEVTYPE_NAMED_COUNT] = {
+    "DISK", "TAPE", "PRNT", "PROC", "WORM", "CROM", "SCAN", "OPTI", "JUKE", "COMM????",
+};
+
+AspiBus::~AspiBus() = default;
+
+int AspiBus::InquireAdapter(std::uint8_t adapter, HostAdapterInfo& info) const {
+    aspi::SRB_HAInquiry srb;
+    std::memset(&srb, 0, sizeof srb);
+    srb.SRB_Cmd = aspi::SC_HA_INQUIRY;
+    srb.SRB_HaId = adapter;
+    if (!SendCommand(&srb)) return 0;
+
+    info.maxTargets = srb.HA_Unique[HA_UNIQUE_MAX_TARGETS];
+    std::uint32_t transfer;
+    std::memcpy(&transfer, &srb.HA_Unique[HA_UNIQUE_MAX_TRANSFER], sizeof transfer);
+    info.maxTransferLength = transfer;  // little-endian on every target
+    info.adapterScsiId = srb.HA_SCSI_ID;
+    CopyField(info.managerId, srb.HA_ManagerId, sizeof srb.HA_ManagerId);
+    CopyField(info.adapterId, srb.HA_Identifier, sizeof srb.HA_Identifier);
+    return 1;
+}
+
+int AspiBus::GetDeviceType(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun) const {
+    aspi::SRB_GDEVBlock srb;
+    std::memset(&srb, 0, sizeof srb);
+    srb.SRB_Cmd = aspi::SC_GET_DEV_TYPE;
+    srb.SRB_HaId = adapter;
+    srb.SRB_Target = target;
+    srb.SRB_Lun = lun;
+    if (!SendCommand(&srb)) return -1;
+    return srb.SRB_DeviceType;
+}
+
+int AspiBus::GetDeviceTypeName(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                               DeviceTypeName& out) const {
+    const int type = GetDeviceType(adapter, target, lun);
+    out.type = type;
+    if (type < 0 || type >= DEVTYPE_NAMED_COUNT) return 0;
+    out.name = deviceTypeNames[type];
+    return 1;
+}
+
+int AspiBus::InquireDevice(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                           DeviceIdentity& id) const {
+    std::uint8_t data[INQUIRY_BUFFER_LEN] = {};
+    aspi::SRB_ExecSCSICmd srb =
+        ScsiRequest(adapter, target, lun, aspi::SRB_DIR_IN | aspi::SRB_EVENT_NOTIFY);
+    srb.SRB_BufLen = sizeof data;
+    srb.SRB_BufPointer = data;
+    srb.SRB_CDBLen = CDB6_LEN;
+    srb.CDBByte[0] = SCSI_INQUIRY;
+    srb.CDBByte[4] = INQUIRY_ALLOCATION;
+    if (!ExecuteCommand(srb)) return 0;
+
+    CopyField(id.vendor, data + INQUIRY_VENDOR_OFFSET, INQUIRY_VENDOR_LEN);
+    CopyField(id.product, data + INQUIRY_PRODUCT_OFFSET, INQUIRY_PRODUCT_LEN);
+    CopyField(id.revision, data + INQUIRY_REVISION_OFFSET, INQUIRY_REVISION_LEN);
+    return 1;
+}
+
+int AspiBus::TestUnitReady(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun) const {
+    aspi::SRB_ExecSCSICmd srb = ScsiRequest(adapter, target, lun, aspi::SRB_EVENT_NOTIFY);
+    srb.SRB_CDBLen = CDB6_LEN;
+    srb.CDBByte[0] = SCSI_TEST_UNIT_READY;
+    return ExecuteCommand(srb);
+}
+
+void AspiBus::TrimTrailingBlanks(char* field, std::uint32_t width) {
+    for (std::uint32_t i = width; i-- > 0;) {
+        if (field[i] == ' ')
+            field[i] = '\0';
+        else if (field[i] != '\0')
+            break;
+    }
+}
+
+bool WalkBus(const AspiBus& bus, BusVisitor& visitor) {
+    const unsigned adapters = bus.GetAdapterCount();
+    for (unsigned a = 0; a < adapters; ++a) {
+        HostAdapterInfo info;
+        std::memset(&info, 0, sizeof info);
+        if (!bus.InquireAdapter(static_cast<std::uint8_t>(a), info)) {
+            visitor.AdapterFailed(static_cast<std::uint8_t>(a));
+            continue;
+        }
+        visitor.AdapterFound(static_cast<std::uint8_t>(a), info);
+        for (unsigned t = 0; t < info.maxTargets; ++t) {
+            if (!visitor.Target(static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(t), info))
+                return false;
+        }
+        visitor.AdapterDone(static_cast<std::uint8_t>(a), info);
+    }
+    return true;
+}

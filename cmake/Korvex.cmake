@@ -1,0 +1,53 @@
+# Build settings shared by every target of the project.
+
+set(KORVEX_WARNINGS -Wall -Wextra -Werror)
+
+# Sources are UTF-8; the programs hold their texts as Shift-JIS.
+set(KORVEX_CHARSET -finput-charset=UTF-8 -fexec-charset=CP932)
+
+if(WIN32)
+  # Static runtime: the programs need no MinGW DLLs on a clean Windows.
+  string(APPEND CMAKE_EXE_LINKER_FLAGS " -static")
+  string(APPEND CMAKE_SHARED_LINKER_FLAGS " -static")
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+elseif(NOT KORVEX_FUZZ)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# korvex_settings(target): warnings and character set for the project's own code.
+function(korvex_settings target)
+  target_compile_options(${target} PRIVATE ${KORVEX_WARNINGS}
+    $<$<COMPILE_LANGUAGE:CXX>:${KORVEX_CHARSET}>)
+endfunction()
+
+macro(add_subdirectory_if_present dir)
+  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
+    add_subdirectory(${dir})
+  endif()
+endmacro()
+
+# GoogleTest from Debian's source package, built with the project's compiler.
+macro(korvex_add_googletest)
+  set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+  set(gtest_disable_pthreads ON CACHE BOOL "" FORCE)
+  set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+endmacro()
+
+# korvex_test(NAME SOURCES... LIBS...): one GoogleTest executable, one ctest
+# test. Under cross-compilation ctest runs it through the Wine runner.
+function(korvex_test name)
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  korvex_settings(${name})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
+  add_test(NAME ${name} COMMAND ${name})
+  if(NOT T_TIMEOUT)
+    set(T_TIMEOUT 600)
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
+    ENVIRONMENT "KORVEX_BIN=${CMAKE_BINARY_DIR}/bin")
+endfunction()
