@@ -1,0 +1,146 @@
+// The model behind the simulated bus: adapters, devices and what a device
+// does with a command descriptor block. Nothing here touches Windows; the
+// library's entry points (simaspi.cpp) wrap it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace simaspi {
+
+enum class Completion { Sync, Async };
+
+// What a CD-ROM drive does with a SET CD SPEED request that is not one of
+// its speeds.
+enum class SpeedPolicy {
+    Ceil,     // smallest speed at or above the request; above all: the highest
+    Nearest,  // closest speed; a tie goes to the higher one
+    Floor     // largest speed at or below the request; below all: the lowest
+};
+
+// Commands a bus file can make fail (`fail=` of a device section).
+enum FailBit : std::uint32_t {
+    FAIL_DEVTYPE = 1u << 0,
+    FAIL_INQUIRY = 1u << 1,
+    FAIL_TUR = 1u << 2,
+    FAIL_SETSPEED = 1u << 3,
+    FAIL_MODESENSE_2A = 1u << 4,
+    FAIL_MODESENSE_0D = 1u << 5,
+    FAIL_MODESELECT = 1u << 6,
+    FAIL_STARTSTOP = 1u << 7,
+    FAIL_PREVENT = 1u << 8,
+};
+
+// SCSI peripheral device types the model gives behaviour to.
+constexpr std::uint8_t TYPE_DISK = 0;
+constexpr std::uint8_t TYPE_TAPE = 1;
+constexpr std::uint8_t TYPE_WORM = 4;
+constexpr std::uint8_t TYPE_CDROM = 5;
+constexpr std::uint8_t TYPE_OPTICAL = 7;
+constexpr std::uint8_t TYPE_CHANGER = 8;
+
+// Removable-medium classes: they have a tray, a medium and a lock.
+bool IsRemovableType(std::uint8_t type);
+
+// Mode pages a CD-ROM drive can answer.
+constexpr std::uint8_t PAGE_CD_PARAMETERS = 0x0D;
+constexpr std::uint8_t PAGE_CAPABILITIES = 0x2A;
+
+constexpr std::size_t VENDOR_LEN = 8;
+constexpr std::size_t PRODUCT_LEN = 16;
+constexpr std::size_t REVISION_LEN = 4;
+constexpr std::size_t ADAPTER_TEXT_LEN = 16;
+
+struct Device {
+    std::uint8_t adapter = 0;
+    std::uint8_t target = 0;
+    std::uint8_t lun = 0;
+    std::uint8_t type = TYPE_DISK;
+    std::string vendor;    // bytes as they go into INQUIRY, before padding
+    std::string product;
+    std::string revision;
+    std::uint32_t fail = 0;  // FailBit set
+
+    // Removable medium (types 1, 4, 5, 7, 8).
+    bool lockable = true;
+    bool locked = false;
+    bool trayOpen = false;
+    bool medium = true;
+
+    // CD-ROM drive (type 5).
+    std::vector<std::uint16_t> speeds;
+    SpeedPolicy policy = SpeedPolicy::Ceil;
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> speedMap;  // request -> result
+    std::uint16_t maxSpeed = 0;
+    std::uint16_t currentSpeed = 0;
+    std::uint8_t inactivity = 0;
+    std::vector<std::uint8_t> pages;
+
+    bool HasPage(std::uint8_t page) const;
+};
+
+struct Adapter {
+    std::uint8_t targets = 8;
+    std::uint32_t maxTransfer = 65536;
+    std::uint8_t scsiId = 7;
+    std::string manager = "ASPI for WIN32";
+    std::string identifier = "SIMBUS";
+    bool fail = false;
+};
+
+struct Bus {
+    std::uint8_t status = 0x01;  // status byte of the support word
+    Completion completion = Completion::Sync;
+    std::uint32_t latencyMs = 0;
+    std::uint32_t dllVersion = 0;
+    std::vector<Adapter> adapters;  // index = adapter number; size = adapter count
+    std::vector<Device> devices;    // in address order
+
+    Device* Find(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun);
+};
+
+struct ParseResult {
+    bool ok = false;
+    Bus bus;
+    int line = 0;          // where the problem is (0: the file as a whole)
+    std::string problem;
+};
+
+// Reads a bus file's text.
+ParseResult ParseBusText(const std::string& text);
+
+// The bus used when no bus file is named.
+extern const char* const kDefaultBusText;
+Bus DefaultBus();
+
+// What a device does with a speed request.
+std::uint16_t ChooseSpeed(const Device& device, std::uint16_t request);
+
+// The end of one SCSI command on a device. Sense data follow the fixed
+// format: key, additional sense code and qualifier.
+struct Outcome {
+    std::uint8_t status = 0;   // SS_COMP or SS_ERR
+    std::uint8_t senseKey = 0;
+    std::uint8_t asc = 0;
+    std::uint8_t ascq = 0;
+    bool changed = false;      // the device's state changed
+};
+
+// Carries out one command. Data for the host go into buf, never more than
+// bufLen bytes; a parameter list is read from buf, never more than bufLen.
+Outcome Execute(Device& device, const std::uint8_t* cdb, std::size_t cdbLen,
+                std::uint8_t* buf, std::uint32_t bufLen);
+
+// Writes the fixed-format sense data of an outcome (up to len bytes).
+void WriteSense(const Outcome& outcome, std::uint8_t* sense, std::size_t len);
+
+// One line of the state file, without the line end.
+std::string StateLine(const Device& device);
+
+// Text padded with blanks (or cut) to a field width.
+void PutField(std::uint8_t* dst, const std::string& text, std::size_t width);
+
+}  // namespace simaspi

@@ -1,0 +1,401 @@
+// simaspi.dll: an ASPI for Win32 library over the simulated bus.
+//
+// The bus is read when the library is loaded (SIMASPI_BUS names the bus file;
+// without it the built-in bus). Every request block goes to the command log
+// named by SIMASPI_LOG, and the state of every device is written to the file
+// named by SIMASPI_STATE after every change.
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "aspi32.h"
+#include "model.h"
+
+using namespace aspi;
+
+namespace {
+
+struct Library {
+    CRITICAL_SECTION lock;
+    simaspi::Bus bus;
+    bool malformed = false;
+    std::string logPath;
+    std::string statePath;
+    volatile LONG workers = 0;  // asynchronous completions still running
+};
+
+Library* lib = nullptr;
+
+class Guard {
+public:
+    Guard() { EnterCriticalSection(&lib->lock); }
+    ~Guard() { LeaveCriticalSection(&lib->lock); }
+    Guard(const Guard&) = delete;
+    Guard& operator=(const Guard&) = delete;
+};
+
+std::string Env(const char* name) {
+    char value[MAX_PATH * 2];
+    DWORD n = GetEnvironmentVariableA(name, value, sizeof value);
+    if (n == 0 || n >= sizeof value) return std::string();
+    return std::string(value, n);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    char chunk[4096];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ReadFile(h, chunk, sizeof chunk, &got, nullptr) != 0) && got > 0)
+        text.append(chunk, got);
+    CloseHandle(h);
+    return ok;
+}
+
+void WriteStderr(const std::string& line) {
+    HANDLE h = GetStdHandle(STD_ERROR_HANDLE);
+    if (h == nullptr || h == INVALID_HANDLE_VALUE) return;
+    std::string text = line + "\n";
+    DWORD written;
+    WriteFile(h, text.data(), DWORD(text.size()), &written, nullptr);
+}
+
+void WriteFileText(const std::string& path, const std::string& text, bool append) {
+    if (path.empty()) return;
+    HANDLE h = CreateFileA(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    DWORD written;
+    WriteFile(h, text.data(), DWORD(text.size()), &written, nullptr);
+    CloseHandle(h);
+}
+
+// Callers hold the lock.
+void Log(const std::string& line) { WriteFileText(lib->logPath, line + "\n", true); }
+
+void WriteState() {
+    std::string text;
+    for (const simaspi::Device& d : lib->bus.devices) text += simaspi::StateLine(d) + "\n";
+    WriteFileText(lib->statePath, text, false);
+}
+
+void Configure() {
+    lib->logPath = Env("SIMASPI_LOG");
+    lib->statePath = Env("SIMASPI_STATE");
+    std::string busPath = Env("SIMASPI_BUS");
+    if (busPath.empty()) {
+        lib->bus = simaspi::DefaultBus();
+    } else {
+        std::string text;
+        simaspi::ParseResult parsed;
+        if (!ReadWholeFile(busPath, text)) {
+            parsed.problem = "cannot read the bus file";
+        } else {
+            parsed = simaspi::ParseBusText(text);
+        }
+        if (parsed.ok) {
+            lib->bus = parsed.bus;
+        } else {
+            WriteStderr("simaspi: " + busPath + ":" + std::to_string(parsed.line) + ": " +
+                        parsed.problem);
+            lib->malformed = true;
+            lib->bus = simaspi::Bus();
+        }
+    }
+    WriteState();
+}
+
+std::string Hex(const void* data, std::size_t len) {
+    static const char digits[] = "0123456789abcdef";
+    const std::uint8_t* p = static_cast<const std::uint8_t*>(data);
+    std::string s;
+    s.reserve(len * 2);
+    for (std::size_t i = 0; i < len; ++i) {
+        s += digits[p[i] >> 4];
+        s += digits[p[i] & 15];
+    }
+    return s;
+}
+
+std::string Format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* fmt, ...) {
+    char buf[256];
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(buf, sizeof buf, fmt, args);
+    va_end(args);
+    return buf;
+}
+
+// A request block as it arrived, and what the log says about it.
+struct Submission {
+    std::vector<std::uint8_t> raw;
+    std::vector<std::uint8_t> data;  // outgoing data, as sent
+    const char* post = "none";
+};
+
+std::string SrbLine(const Submission& s, std::uint8_t status) {
+    const std::uint8_t cmd = s.raw[0];
+    unsigned tgt = 0, lun = 0, buflen = 0, senselen = 0, cdblen = 0;
+    std::string cdb, handle;
+    if (cmd == SC_GET_DEV_TYPE) {
+        SRB_GDEVBlock g;
+        std::memcpy(&g, s.raw.data(), sizeof g);
+        tgt = g.SRB_Target;
+        lun = g.SRB_Lun;
+    } else if (cmd == SC_EXEC_SCSI_CMD) {
+        SRB_ExecSCSICmd e;
+        std::memcpy(&e, s.raw.data(), sizeof e);
+        tgt = e.SRB_Target;
+        lun = e.SRB_Lun;
+        buflen = e.SRB_BufLen;
+        senselen = e.SRB_SenseLen;
+        cdblen = e.SRB_CDBLen;
+        cdb = Hex(e.CDBByte, std::min<std::size_t>(cdblen, CDB_AREA_LEN));
+        handle = Format(" handle=0x%llx", (unsigned long long)(std::uintptr_t)e.SRB_PostProc);
+    }
+    std::string line = Format(
+        "srb cmd=%02x ha=%u tgt=%u lun=%u flags=%02x buflen=%u senselen=%u cdblen=%u cdb=",
+        cmd, s.raw[2], tgt, lun, s.raw[3], buflen, senselen, cdblen);
+    line += cdb + " post=" + s.post + handle + Format(" status=%02x", status) +
+            " raw=" + Hex(s.raw.data(), s.raw.size());
+    if (!s.data.empty()) line += " data=" + Hex(s.data.data(), s.data.size());
+    return line;
+}
+
+std::uint32_t Finish(void* srb, const Submission& s, std::uint8_t status) {
+    static_cast<SRB_Header*>(srb)->SRB_Status = status;
+    Guard g;
+    Log(SrbLine(s, status));
+    return status;
+}
+
+Submission Capture(const void* srb, std::size_t len) {
+    Submission s;
+    const std::uint8_t* p = static_cast<const std::uint8_t*>(srb);
+    s.raw.assign(p, p + len);
+    return s;
+}
+
+std::uint32_t HaInquiry(SRB_HAInquiry* srb) {
+    Submission s = Capture(srb, sizeof *srb);
+    const auto& adapters = lib->bus.adapters;
+    if (lib->malformed || srb->SRB_HaId >= adapters.size()) return Finish(srb, s, SS_INVALID_HA);
+    const simaspi::Adapter& a = adapters[srb->SRB_HaId];
+    if (a.fail) return Finish(srb, s, SS_ERR);
+    srb->HA_Count = std::uint8_t(adapters.size());
+    srb->HA_SCSI_ID = a.scsiId;
+    simaspi::PutField(srb->HA_ManagerId, a.manager, simaspi::ADAPTER_TEXT_LEN);
+    simaspi::PutField(srb->HA_Identifier, a.identifier, simaspi::ADAPTER_TEXT_LEN);
+    srb->HA_Unique[3] = a.targets;
+    std::memcpy(srb->HA_Unique + 4, &a.maxTransfer, 4);  // little-endian
+    return Finish(srb, s, SS_COMP);
+}
+
+std::uint32_t GetDevType(SRB_GDEVBlock* srb) {
+    Submission s = Capture(srb, sizeof *srb);
+    if (lib->malformed || srb->SRB_HaId >= lib->bus.adapters.size())
+        return Finish(srb, s, SS_INVALID_HA);
+    std::uint8_t status;
+    {
+        Guard g;
+        const simaspi::Device* d = lib->bus.Find(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun);
+        if (!d) {
+            status = SS_NO_DEVICE;
+        } else if (d->fail & simaspi::FAIL_DEVTYPE) {
+            status = SS_ERR;
+        } else {
+            srb->SRB_DeviceType = d->type;
+            status = SS_COMP;
+        }
+    }
+    return Finish(srb, s, status);
+}
+
+// Runs a SCSI command on its device and completes the block; the log line
+// and the state file are written before the event is signalled, so a waiter
+// finds them up to date.
+std::uint8_t Complete(SRB_ExecSCSICmd* srb, const Submission& s) {
+    SRB_ExecSCSICmd in;
+    std::memcpy(&in, s.raw.data(), sizeof in);
+    std::uint8_t status;
+    {
+        Guard g;
+        simaspi::Device* d = lib->bus.Find(in.SRB_HaId, in.SRB_Target, in.SRB_Lun);
+        simaspi::Outcome o;
+        if (d) {
+            std::uint8_t* buf = in.SRB_BufLen ? in.SRB_BufPointer : nullptr;
+            o = simaspi::Execute(*d, in.CDBByte, std::min<std::size_t>(in.SRB_CDBLen, CDB_AREA_LEN),
+                                 buf, in.SRB_BufLen);
+        } else {
+            o.status = SS_NO_DEVICE;
+        }
+        status = o.status;
+        srb->SRB_HaStat = 0;
+        srb->SRB_TargStat = status == SS_ERR ? 0x02 : 0x00;  // CHECK CONDITION
+        if (status == SS_ERR)
+            simaspi::WriteSense(o, srb->SenseArea, std::min<std::size_t>(in.SRB_SenseLen, SENSE_AREA_LEN));
+        if (o.changed) WriteState();
+        srb->SRB_Status = status;
+        Log(SrbLine(s, status));
+    }
+    if (in.SRB_Flags & SRB_EVENT_NOTIFY) SetEvent(static_cast<HANDLE>(in.SRB_PostProc));
+    return status;
+}
+
+struct Job {
+    SRB_ExecSCSICmd* srb;
+    Submission submission;
+};
+
+DWORD WINAPI Worker(void* param) {
+    Job* job = static_cast<Job*>(param);
+    if (lib->bus.latencyMs) Sleep(lib->bus.latencyMs);
+    Complete(job->srb, job->submission);
+    delete job;
+    InterlockedDecrement(&lib->workers);
+    return 0;
+}
+
+std::uint32_t Exec(SRB_ExecSCSICmd* srb) {
+    Submission s = Capture(srb, sizeof *srb);
+    if (srb->SRB_Flags & SRB_EVENT_NOTIFY) {
+        HANDLE h = static_cast<HANDLE>(srb->SRB_PostProc);
+        s.post = h && WaitForSingleObject(h, 0) == WAIT_TIMEOUT ? "event" : "bad";
+    }
+    if ((srb->SRB_Flags & SRB_DIR_OUT) && srb->SRB_BufPointer && srb->SRB_BufLen)
+        s.data.assign(srb->SRB_BufPointer, srb->SRB_BufPointer + srb->SRB_BufLen);
+
+    // Address faults are found at once, as a real library finds them.
+    std::uint8_t early = 0;
+    if (lib->malformed || srb->SRB_HaId >= lib->bus.adapters.size()) {
+        early = SS_INVALID_HA;
+    } else {
+        Guard g;
+        if (!lib->bus.Find(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun)) early = SS_NO_DEVICE;
+    }
+    if (early) {
+        Finish(srb, s, early);
+        if (srb->SRB_Flags & SRB_EVENT_NOTIFY) SetEvent(static_cast<HANDLE>(srb->SRB_PostProc));
+        return early;
+    }
+
+    if (lib->bus.completion == simaspi::Completion::Async) {
+        srb->SRB_Status = SS_PENDING;
+        Job* job = new Job{srb, s};
+        InterlockedIncrement(&lib->workers);
+        HANDLE thread = CreateThread(nullptr, 0, Worker, job, 0, nullptr);
+        if (thread) {
+            CloseHandle(thread);
+            return SS_PENDING;
+        }
+        InterlockedDecrement(&lib->workers);
+        delete job;  // no thread to spare: complete here instead
+    }
+    if (lib->bus.latencyMs) Sleep(lib->bus.latencyMs);
+    return Complete(srb, s);
+}
+
+}  // namespace
+
+extern "C" {
+
+std::uint32_t __cdecl GetASPI32SupportInfo(void) {
+    std::uint32_t word = lib->malformed
+        ? MakeSupportWord(SS_NO_ADAPTERS, 0)
+        : MakeSupportWord(lib->bus.status, std::uint8_t(lib->bus.adapters.size()));
+    Guard g;
+    Log(Format("call=GetASPI32SupportInfo result=0x%04x", unsigned(word)));
+    return word;
+}
+
+std::uint32_t __cdecl SendASPI32Command(void* srb) {
+    if (!srb) {
+        Guard g;
+        Log("call=SendASPI32Command srb=null");
+        return SS_INVALID_SRB;
+    }
+    switch (static_cast<SRB_Header*>(srb)->SRB_Cmd) {
+    case SC_HA_INQUIRY: return HaInquiry(static_cast<SRB_HAInquiry*>(srb));
+    case SC_GET_DEV_TYPE: return GetDevType(static_cast<SRB_GDEVBlock*>(srb));
+    case SC_EXEC_SCSI_CMD: return Exec(static_cast<SRB_ExecSCSICmd*>(srb));
+    default:
+        return Finish(srb, Capture(srb, sizeof(SRB_Header)),
+                      lib->malformed ? SS_INVALID_HA : SS_INVALID_CMD);
+    }
+}
+
+// The buffer and address services are offered but refused: the programs
+// only look them up.
+std::uint32_t __cdecl GetASPI32Buffer(void*) {
+    Guard g;
+    Log("call=GetASPI32Buffer");
+    return 0;
+}
+
+std::uint32_t __cdecl FreeASPI32Buffer(void*) {
+    Guard g;
+    Log("call=FreeASPI32Buffer");
+    return 0;
+}
+
+std::uint32_t __cdecl TranslateASPI32Address(void*, void*) {
+    Guard g;
+    Log("call=TranslateASPI32Address");
+    return 0;
+}
+
+std::uint32_t __cdecl GetASPI32DLLVersion(void) {
+    std::uint32_t version = lib->bus.dllVersion;
+    Guard g;
+    Log(Format("call=GetASPI32DLLVersion result=0x%08x", unsigned(version)));
+    return version;
+}
+
+std::uint32_t __cdecl ScsiRescan(void) {
+    Guard g;
+    Log("call=ScsiRescan");
+    return SS_COMP;
+}
+
+std::uint32_t __cdecl RegisterASPI32Client(std::uint32_t value) {
+    Guard g;
+    Log(Format("call=RegisterASPI32Client value=0x%08x", unsigned(value)));
+    return SS_COMP;
+}
+
+std::uint32_t __cdecl ReScanAdapters(void) {
+    Guard g;
+    Log("call=ReScanAdapters");
+    return SS_COMP;
+}
+
+}  // extern "C"
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        lib = new Library;
+        InitializeCriticalSection(&lib->lock);
+        Configure();
+    } else if (reason == DLL_PROCESS_DETACH) {
+        // At process exit the other threads are gone already; otherwise give
+        // completions still running a moment to leave the library's code.
+        if (reserved) return TRUE;
+        for (int i = 0; i < 5000 && lib->workers > 0; ++i) Sleep(1);
+        if (lib->workers > 0) return TRUE;  // abandoned requests: keep the state alive
+        Sleep(1);
+        DeleteCriticalSection(&lib->lock);
+        delete lib;
+        lib = nullptr;
+    }
+    return TRUE;
+}
