@@ -2,29 +2,12 @@
 
 #include <cstring>
 
-namespace {
+#include "scsi_commands.h"
 
-constexpr std::uint8_t SCSI_INQUIRY = 0x12;
-constexpr std::uint8_t SCSI_TEST_UNIT_READY = 0x00;
-constexpr std::uint8_t CDB6_LEN = 6;
-constexpr std::uint8_t INQUIRY_ALLOCATION = 0xFF;
-constexpr std::uint32_t INQUIRY_BUFFER_LEN = 255;
+namespace {
 
 constexpr int HA_UNIQUE_MAX_TARGETS = 3;
 constexpr int HA_UNIQUE_MAX_TRANSFER = 4;
-
-aspi::SRB_ExecSCSICmd ScsiRequest(std::uint8_t adapter, std::uint8_t target,
-                                  std::uint8_t lun, std::uint8_t flags) {
-    aspi::SRB_ExecSCSICmd srb;
-    std::memset(&srb, 0, sizeof srb);
-    srb.SRB_Cmd = aspi::SC_EXEC_SCSI_CMD;
-    srb.SRB_HaId = adapter;
-    srb.SRB_Target = target;
-    srb.SRB_Lun = lun;
-    srb.SRB_Flags = flags;
-    srb.SRB_SenseLen = aspi::SENSE_LEN;
-    return srb;
-}
 
 void CopyField(char* dest, const std::uint8_t* src, std::uint32_t width) {
     std::memcpy(dest, src, width);
@@ -78,14 +61,8 @@ int AspiBus::GetDeviceTypeName(std::uint8_t adapter, std::uint8_t target, std::u
 
 int AspiBus::InquireDevice(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
                            DeviceIdentity& id) const {
-    std::uint8_t data[INQUIRY_BUFFER_LEN] = {};
-    aspi::SRB_ExecSCSICmd srb =
-        ScsiRequest(adapter, target, lun, aspi::SRB_DIR_IN | aspi::SRB_EVENT_NOTIFY);
-    srb.SRB_BufLen = sizeof data;
-    srb.SRB_BufPointer = data;
-    srb.SRB_CDBLen = CDB6_LEN;
-    srb.CDBByte[0] = SCSI_INQUIRY;
-    srb.CDBByte[4] = INQUIRY_ALLOCATION;
+    std::uint8_t data[scsi::INQUIRY_DATA_LEN] = {};
+    aspi::SRB_ExecSCSICmd srb = scsi::MakeRequest(scsi::Inquiry(), adapter, target, lun, data);
     if (!ExecuteCommand(srb)) return 0;
 
     CopyField(id.vendor, data + INQUIRY_VENDOR_OFFSET, INQUIRY_VENDOR_LEN);
@@ -95,9 +72,8 @@ int AspiBus::InquireDevice(std::uint8_t adapter, std::uint8_t target, std::uint8
 }
 
 int AspiBus::TestUnitReady(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun) const {
-    aspi::SRB_ExecSCSICmd srb = ScsiRequest(adapter, target, lun, aspi::SRB_EVENT_NOTIFY);
-    srb.SRB_CDBLen = CDB6_LEN;
-    srb.CDBByte[0] = SCSI_TEST_UNIT_READY;
+    aspi::SRB_ExecSCSICmd srb =
+        scsi::MakeRequest(scsi::TestUnitReady(), adapter, target, lun, nullptr);
     return ExecuteCommand(srb);
 }
 

@@ -1,0 +1,112 @@
+#include "scsi_commands.h"
+
+#include <cstring>
+
+namespace scsi {
+
+namespace {
+
+constexpr std::uint8_t IN = aspi::SRB_DIR_IN | aspi::SRB_EVENT_NOTIFY;
+constexpr std::uint8_t OUT = aspi::SRB_DIR_OUT | aspi::SRB_EVENT_NOTIFY;
+constexpr std::uint8_t NO_DATA = aspi::SRB_EVENT_NOTIFY;
+constexpr std::uint8_t SENSE = aspi::SENSE_LEN;
+
+Command Row(std::uint8_t cdbLen, std::uint8_t flags, std::uint32_t bufLen,
+            std::uint8_t senseLen) {
+    Command c;
+    std::memset(&c, 0, sizeof c);
+    c.cdbLen = cdbLen;
+    c.flags = flags;
+    c.bufLen = bufLen;
+    c.senseLen = senseLen;
+    return c;
+}
+
+std::uint8_t High(std::uint16_t v) { return static_cast<std::uint8_t>(v >> 8); }
+std::uint8_t Low(std::uint16_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
+
+}  // namespace
+
+Command Inquiry() {
+    Command c = Row(CDB6_LEN, IN, INQUIRY_DATA_LEN, SENSE);
+    c.cdb[0] = OP_INQUIRY;
+    c.cdb[4] = 0xFF;  // allocation length
+    return c;
+}
+
+Command TestUnitReady() {
+    Command c = Row(CDB6_LEN, NO_DATA, 0, SENSE);
+    c.cdb[0] = OP_TEST_UNIT_READY;
+    return c;
+}
+
+Command SetCdSpeed(std::uint16_t readSpeed) {
+    Command c = Row(CDB12_LEN, OUT, 0, SENSE);
+    c.cdb[0] = OP_SET_CD_SPEED;
+    c.cdb[2] = High(readSpeed);
+    c.cdb[3] = Low(readSpeed);
+    c.cdb[4] = High(SPEED_UNCHANGED);  // write speed
+    c.cdb[5] = Low(SPEED_UNCHANGED);
+    return c;
+}
+
+Command ModeSense10(std::uint8_t page, std::uint8_t senseLen) {
+    Command c = Row(CDB12_LEN, IN, MODE_SENSE_DATA_LEN, senseLen);
+    c.cdb[0] = OP_MODE_SENSE_10;
+    c.cdb[2] = page;  // current values
+    c.cdb[7] = High(MODE_SENSE_ALLOCATION);
+    c.cdb[8] = Low(MODE_SENSE_ALLOCATION);
+    return c;
+}
+
+Command ModeSelect10CdParameters() {
+    Command c = Row(CDB12_LEN, OUT, MODE_SELECT_CD_PARAMETERS_LEN, SENSE);
+    c.cdb[0] = OP_MODE_SELECT_10;
+    c.cdb[1] = MODE_SELECT_PF;
+    c.cdb[8] = static_cast<std::uint8_t>(MODE_SELECT_CD_PARAMETERS_LEN);
+    return c;
+}
+
+Command StartStopUnit(std::uint8_t byte4) {
+    Command c = Row(CDB6_LEN, IN, START_STOP_DATA_LEN, SENSE);
+    c.cdb[0] = OP_START_STOP_UNIT;
+    c.cdb[4] = byte4;
+    return c;
+}
+
+Command PreventAllowMediumRemoval(std::uint8_t byte4) {
+    Command c = Row(CDB6_LEN, IN, PREVENT_ALLOW_DATA_LEN, NO_SENSE);
+    c.cdb[0] = OP_PREVENT_ALLOW_MEDIUM_REMOVAL;
+    c.cdb[4] = byte4;
+    return c;
+}
+
+aspi::SRB_ExecSCSICmd MakeRequest(const Command& command, std::uint8_t adapter,
+                                  std::uint8_t target, std::uint8_t lun, std::uint8_t* buffer) {
+    aspi::SRB_ExecSCSICmd srb;
+    std::memset(&srb, 0, sizeof srb);
+    srb.SRB_Cmd = aspi::SC_EXEC_SCSI_CMD;
+    srb.SRB_HaId = adapter;
+    srb.SRB_Target = target;
+    srb.SRB_Lun = lun;
+    srb.SRB_Flags = command.flags;
+    srb.SRB_BufLen = command.bufLen;
+    srb.SRB_BufPointer = command.bufLen ? buffer : nullptr;
+    srb.SRB_SenseLen = command.senseLen;
+    srb.SRB_CDBLen = command.cdbLen;
+    std::memcpy(srb.CDBByte, command.cdb, command.cdbLen);
+    return srb;
+}
+
+void CdParametersPage(std::uint8_t code, std::uint8_t (&list)[MODE_SELECT_CD_PARAMETERS_LEN]) {
+    std::memset(list, 0, sizeof list);  // header: no block descriptor
+    list[MODE_HEADER_LEN + 0] = PAGE_CD_PARAMETERS;
+    list[MODE_HEADER_LEN + 1] = CDPARAM_PAGE_LEN;
+    list[MODE_HEADER_LEN + 3] = code;
+    list[MODE_HEADER_LEN + 4] = High(CDPARAM_S_PER_M);
+    list[MODE_HEADER_LEN + 5] = Low(CDPARAM_S_PER_M);
+    list[MODE_HEADER_LEN + 6] = High(CDPARAM_F_PER_S);
+    list[MODE_HEADER_LEN + 7] = Low(CDPARAM_F_PER_S);
+}
+
+}  // namespace scsi

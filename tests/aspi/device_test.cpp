@@ -1,0 +1,412 @@
+// The drive command set: exact request blocks, the speed probe, lock, tray,
+// spin-down and the conversions.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "device.h"
+#include "sim_fixture.h"
+
+using simtest::Library;
+using simtest::MatchesPattern;
+using simtest::SimBus;
+
+namespace {
+
+std::string Zeros(int bytes) { return std::string(bytes * 2, '0'); }
+
+std::string Byte(unsigned v) {
+    char text[3];
+    std::snprintf(text, sizeof text, "%02x", v & 0xFF);
+    return text;
+}
+
+std::string Le32(unsigned v) { return Byte(v) + Byte(v >> 8) + Byte(v >> 16) + Byte(v >> 24); }
+
+// An SC_EXEC_SCSI_CMD block as it must reach the library (64-bit layout);
+// ?? stand for the buffer pointer and the completion event.
+std::string ExecBlock(unsigned target, unsigned flags, unsigned bufLen, unsigned senseLen,
+                      const std::string& cdb) {
+    std::string cdbArea = cdb;
+    cdbArea.erase(std::remove(cdbArea.begin(), cdbArea.end(), ' '), cdbArea.end());
+    const int cdbLen = static_cast<int>(cdbArea.size() / 2);
+    cdbArea += Zeros(16 - cdbLen);
+    return "02 00 00 " + Byte(flags) + Zeros(4) + Byte(target) + "00 0000" + Le32(bufLen) +
+           (bufLen ? std::string(16, '?') : Zeros(8)) + Byte(senseLen) + Byte(cdbLen) +
+           "0000" + std::string(16, '?') + Zeros(20) + cdbArea + Zeros(16);
+}
+
+void ExpectBlock(const simtest::LogLine& line, const std::string& pattern) {
+    std::string why;
+    EXPECT_TRUE(MatchesPattern(line["raw"], pattern, &why)) << why << "\n  got " << line["raw"];
+    EXPECT_EQ("event", line["post"]);
+}
+
+// The state-file line of one device, as key=value fields.
+std::string StateOf(const SimBus& sim, const std::string& address, const std::string& key) {
+    for (const std::string& line : sim.State()) {
+        std::istringstream in(line);
+        std::string token;
+        in >> token;
+        if (token != address) continue;
+        while (in >> token)
+            if (token.compare(0, key.size() + 1, key + "=") == 0) return token.substr(key.size() + 1);
+    }
+    return "(missing)";
+}
+
+std::vector<std::string> SetSpeedCdbs(const SimBus& sim) {
+    std::vector<std::string> out;
+    for (const auto& r : sim.Requests())
+        if (r["cdb"].compare(0, 2, "bb") == 0) out.push_back(r["cdb"]);
+    return out;
+}
+
+class Drive : public ::testing::Test {
+protected:
+    void Bind(const std::string& busFile) {
+        sim.reset(new SimBus(busFile));
+        ASSERT_EQ(1, bus.Load(Library("simaspi.dll").c_str()));
+        drive.bus = &bus;
+        sim->ClearLog();
+    }
+    std::unique_ptr<SimBus> sim;
+    AspiBus bus;
+    CdromDevice drive;
+};
+
+const char kSixSpeedDrive[] =
+    "[adapter.0]\n"
+    "[device.0.2]\n"
+    "type=5\n"
+    "speeds=704,1408,2816,4224,5632,7056\n";
+
+}  // namespace
+
+// --- exact request blocks, one per row of the command set -----------------
+
+TEST_F(Drive, EveryCommandSendsItsExactBlock) {
+    Bind(kSixSpeedDrive);
+    std::uint16_t current = 0, maximum = 0;
+    std::uint8_t code = 0;
+    int locked = 0;
+    ASSERT_EQ(1, drive.SetReadSpeed(0, 2, 0, 0x1234));
+    ASSERT_EQ(1, drive.GetReadSpeeds(0, 2, 0, current, maximum));
+    ASSERT_EQ(1, drive.GetLockState(0, 2, 0, locked));
+    ASSERT_EQ(1, drive.GetInactivityTimer(0, 2, 0, code));
+    ASSERT_EQ(1, drive.SetInactivityTimer(0, 2, 0, 15));
+    ASSERT_EQ(1, drive.EjectMedium(0, 2, 0));
+    ASSERT_EQ(1, drive.LoadMedium(0, 2, 0));
+    ASSERT_EQ(1, drive.LockMedium(0, 2, 0));
+    ASSERT_EQ(1, drive.UnlockMedium(0, 2, 0));
+    ASSERT_EQ(1, drive.StartStopUnit(0, 2, 0, 0xA5));
+    ASSERT_EQ(1, drive.PreventAllowRemoval(0, 2, 0, 0x00));
+
+    const auto r = sim->Requests();
+    ASSERT_EQ(11u, r.size());
+    ExpectBlock(r[0], ExecBlock(2, 0x50, 0, 14, "bb 00 12 34 ff ff 00 00 00 00 00 00"));
+    ExpectBlock(r[1], ExecBlock(2, 0x48, 255, 14, "5a 00 2a 00 00 00 00 01 00 00 00 00"));
+    ExpectBlock(r[2], ExecBlock(2, 0x48, 255, 0, "5a 00 2a 00 00 00 00 01 00 00 00 00"));
+    ExpectBlock(r[3], ExecBlock(2, 0x48, 255, 14, "5a 00 0d 00 00 00 00 01 00 00 00 00"));
+    ExpectBlock(r[4], ExecBlock(2, 0x50, 16, 14, "55 10 00 00 00 00 00 00 10 00 00 00"));
+    ExpectBlock(r[5], ExecBlock(2, 0x48, 14, 14, "1b 00 00 00 02 00"));
+    ExpectBlock(r[6], ExecBlock(2, 0x48, 14, 14, "1b 00 00 00 03 00"));
+    ExpectBlock(r[7], ExecBlock(2, 0x48, 255, 0, "1e 00 00 00 01 00"));
+    ExpectBlock(r[8], ExecBlock(2, 0x48, 255, 0, "1e 00 00 00 00 00"));
+    ExpectBlock(r[9], ExecBlock(2, 0x48, 14, 14, "1b 00 00 00 a5 00"));
+    ExpectBlock(r[10], ExecBlock(2, 0x48, 255, 0, "1e 00 00 00 00 00"));
+    // The parameter list of the inactivity timer, code 15.
+    EXPECT_EQ("00000000000000000d06000f003c004b", r[4]["data"]);
+}
+
+TEST_F(Drive, NoBusNoCommand) {
+    CdromDevice loose;
+    std::uint16_t current = 1, maximum = 2;
+    std::uint8_t code = 3;
+    int locked = 4;
+    std::uint16_t list[4] = {9, 9, 9, 9};
+    EXPECT_EQ(0, loose.IsCdrom(0, 2, 0));
+    EXPECT_EQ(0, loose.IsRemovableType(0, 2, 0));
+    EXPECT_EQ(0, loose.GetReadSpeeds(0, 2, 0, current, maximum));
+    EXPECT_EQ(0, loose.EjectMedium(0, 2, 0));
+    EXPECT_EQ(0, loose.GetInactivityTimer(0, 2, 0, code));
+    EXPECT_EQ(0, loose.GetLockState(0, 2, 0, locked));
+    EXPECT_EQ(0u, loose.ProbeSpeeds(0, 2, 0, list, 4));
+    EXPECT_EQ(1, current);
+    EXPECT_EQ(2, maximum);
+    EXPECT_EQ(3, code);
+    EXPECT_EQ(0, locked);
+    EXPECT_EQ(9, list[0]);
+}
+
+// --- device classes ---------------------------------------------------------
+
+TEST_F(Drive, RemovableClassesAndCdrom) {
+    Bind("[adapter.0]\ntargets=16\n"
+         "[device.0.0]\ntype=0\n[device.0.1]\ntype=1\n[device.0.2]\ntype=2\n"
+         "[device.0.3]\ntype=3\n[device.0.4]\ntype=4\n[device.0.5]\ntype=5\n"
+         "[device.0.6]\ntype=6\n[device.0.8]\ntype=7\n[device.0.9]\ntype=8\n"
+         "[device.0.10]\ntype=9\n[device.0.11]\ntype=0x1f\n");
+    const struct { int target; int removable; int cdrom; } cases[] = {
+        {0, 0, 0}, {1, 1, 0}, {2, 0, 0}, {3, 0, 0}, {4, 1, 0}, {5, 1, 1}, {6, 0, 0},
+        {7, 0, 0} /* no device */, {8, 1, 0}, {9, 1, 0}, {10, 0, 0}, {11, 0, 0},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.removable, drive.IsRemovableType(0, c.target, 0)) << "target " << c.target;
+        EXPECT_EQ(c.cdrom, drive.IsCdrom(0, c.target, 0)) << "target " << c.target;
+    }
+}
+
+// --- speeds -----------------------------------------------------------------
+
+TEST_F(Drive, ReadSpeedsComeFromPageTwoA) {
+    Bind("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816\ncurrent_speed=1408\n"
+         "[device.0.3]\ntype=5\nfail=modesense2a\n");
+    std::uint16_t current = 0, maximum = 0;
+    ASSERT_EQ(1, drive.GetReadSpeeds(0, 2, 0, current, maximum));
+    EXPECT_EQ(1408, current);
+    EXPECT_EQ(2816, maximum);
+    current = maximum = 77;
+    EXPECT_EQ(0, drive.GetReadSpeeds(0, 3, 0, current, maximum));
+    EXPECT_EQ(77, current);
+    EXPECT_EQ(77, maximum);
+    ASSERT_EQ(1, drive.SetReadSpeed(0, 2, 0, 700));
+    ASSERT_EQ(1, drive.GetReadSpeeds(0, 2, 0, current, maximum));
+    EXPECT_EQ(704, current);
+    EXPECT_EQ("704", StateOf(*sim, "0:2:0", "speed"));
+}
+
+class Probe : public ::testing::TestWithParam<const char*> {};
+
+// A drive that takes the smallest of its speeds at or above each request.
+TEST_P(Probe, FindsEachSpeedOnceInOrderAndRestoresTheSpeed) {
+    SimBus sim(std::string("[bus]\ncompletion=") + GetParam() +
+               "\n[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816,4224,5632,7056\n"
+               "speed_policy=ceil\ncurrent_speed=2816\n");
+    AspiBus bus;
+    ASSERT_EQ(1, bus.Load(Library("simaspi.dll").c_str()));
+    CdromDevice drive;
+    drive.bus = &bus;
+    sim.ClearLog();
+
+    std::uint16_t list[32] = {};
+    ASSERT_EQ(6u, drive.ProbeSpeeds(0, 2, 0, list, 32));
+    const std::uint16_t expected[] = {704, 1408, 2816, 4224, 5632, 7056};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(expected[i], list[i]) << i;
+    EXPECT_EQ(0, list[6]);
+
+    // x = 1..41 asked for (one past 40x), then the initial speed again.
+    const auto cdbs = SetSpeedCdbs(sim);
+    ASSERT_EQ(42u, cdbs.size());
+    for (unsigned x = 1; x <= 41; ++x) {
+        const unsigned speed = x * 176;
+        EXPECT_EQ("bb00" + Byte(speed >> 8) + Byte(speed) + "ffff0000000000000000", cdbs[x - 1]);
+    }
+    EXPECT_EQ("bb000b00ffff0000000000000000", cdbs[41]);  // 2816
+    EXPECT_EQ(2u * (40 + 1) + 2, sim.Requests().size());
+    EXPECT_EQ("2816", StateOf(sim, "0:2:0", "speed"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Completion, Probe, ::testing::Values("sync", "async"));
+
+TEST_F(Drive, ProbeOfANearestRoundingDriveStoresNoRepeatsInARow) {
+    Bind("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816,4224,5632,7056\n"
+         "speed_policy=nearest\n");
+    std::uint16_t list[32] = {};
+    const std::uint32_t count = drive.ProbeSpeeds(0, 2, 0, list, 32);
+    const std::uint16_t expected[] = {704, 1408, 2816, 4224, 5632, 7056};
+    ASSERT_EQ(6u, count);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(expected[i], list[i]) << i;
+}
+
+TEST_F(Drive, ProbeOfADriveThatFallsBackStoresTheSpeedAgain) {
+    // A request of 9x (1584 KB/s) makes this drive drop back to 704.
+    Bind("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816\nspeed_map=1584:704\n");
+    std::uint16_t list[32] = {};
+    ASSERT_EQ(4u, drive.ProbeSpeeds(0, 2, 0, list, 32));
+    EXPECT_EQ(704, list[0]);
+    EXPECT_EQ(1408, list[1]);
+    EXPECT_EQ(704, list[2]);
+    EXPECT_EQ(2816, list[3]);
+}
+
+TEST_F(Drive, ProbeOfADriveReportingMaximumZeroTriesOneX) {
+    Bind("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704\nmax_speed=0\ncurrent_speed=704\n");
+    std::uint16_t list[32] = {};
+    ASSERT_EQ(1u, drive.ProbeSpeeds(0, 2, 0, list, 32));
+    EXPECT_EQ(704, list[0]);
+    const auto cdbs = SetSpeedCdbs(*sim);
+    ASSERT_EQ(2u, cdbs.size());
+    EXPECT_EQ("bb0000b0ffff0000000000000000", cdbs[0]);
+    EXPECT_EQ("bb0002c0ffff0000000000000000", cdbs[1]);
+    EXPECT_EQ(4u, sim->Requests().size());  // 2 x (0 + 1) + 2
+}
+
+TEST_F(Drive, ProbeWhoseFirstReadFailsSetsNothing) {
+    Bind("[adapter.0]\n[device.0.2]\ntype=5\nfail=modesense2a\n");
+    std::uint16_t list[4] = {1, 2, 3, 4};
+    EXPECT_EQ(0u, drive.ProbeSpeeds(0, 2, 0, list, 4));
+    EXPECT_EQ(1, list[0]);
+    EXPECT_EQ(4, list[3]);
+    EXPECT_TRUE(SetSpeedCdbs(*sim).empty());
+    EXPECT_EQ(1u, sim->Requests().size());
+}
+
+TEST_F(Drive, ProbeSkipsFailedStepsAndStillRestores) {
+    Bind("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408\nfail=setspeed\n");
+    std::uint16_t list[4] = {};
+    EXPECT_EQ(0u, drive.ProbeSpeeds(0, 2, 0, list, 4));
+    // 1408 is 8x: x = 1..9 tried, then the restore; no read after a failed set.
+    EXPECT_EQ(10u, SetSpeedCdbs(*sim).size());
+    EXPECT_EQ(11u, sim->Requests().size());
+}
+
+namespace {
+
+std::string FortySpeeds() {
+    std::string speeds;
+    for (int x = 1; x <= 40; ++x) speeds += (x > 1 ? "," : "") + std::to_string(x * 176);
+    return "[adapter.0]\n[device.0.2]\ntype=5\nspeeds=" + speeds + "\ncurrent_speed=1760\n";
+}
+
+}  // namespace
+
+TEST_F(Drive, ProbeKeepsTheFirstSpeedsThatFitItsCapacity) {
+    Bind(FortySpeeds());
+    std::uint16_t list[33];
+    for (auto& s : list) s = 0xBEEF;
+    ASSERT_EQ(32u, drive.ProbeSpeeds(0, 2, 0, list, 32));
+    for (int i = 0; i < 32; ++i) EXPECT_EQ((i + 1) * 176, list[i]) << i;
+    EXPECT_EQ(0xBEEF, list[32]) << "stored past the capacity";
+    // It stops once full and puts the drive back at its speed.
+    const auto cdbs = SetSpeedCdbs(*sim);
+    ASSERT_EQ(33u, cdbs.size());
+    EXPECT_EQ("bb0006e0ffff0000000000000000", cdbs.back());  // 1760
+    EXPECT_EQ("1760", StateOf(*sim, "0:2:0", "speed"));
+}
+
+TEST_F(Drive, ProbeWithRoomForAllFortySpeeds) {
+    Bind(FortySpeeds());
+    std::uint16_t list[64] = {};
+    ASSERT_EQ(40u, drive.ProbeSpeeds(0, 2, 0, list, 64));
+    EXPECT_EQ(7040, list[39]);
+    EXPECT_EQ(2u * (40 + 1) + 2, sim->Requests().size());
+}
+
+TEST_F(Drive, ProbeOfTheFastestDriveNeverAsksForAWrappedSpeed) {
+    Bind("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=65535\n");
+    std::uint16_t list[4] = {};
+    ASSERT_EQ(1u, drive.ProbeSpeeds(0, 2, 0, list, 4));
+    EXPECT_EQ(65535, list[0]);
+    const auto cdbs = SetSpeedCdbs(*sim);
+    ASSERT_EQ(374u, cdbs.size());  // x = 1..373, then the restore
+    EXPECT_EQ("bb00ffb8ffff0000000000000000", cdbs[371]);  // 372 x 176 = 65472
+    EXPECT_EQ("bb00ffffffff0000000000000000", cdbs[372]);  // 373 x 176 is past 16 bits
+}
+
+TEST(Conversions, SpeedToFactorRoundsHalvesUpForEverySixteenBitSpeed) {
+    for (std::uint32_t k = 0; k <= 0xFFFF; ++k) {
+        // Nearest integer to k / 176 with halves up, in exact integer terms:
+        // the q with 2k in [176(2q - 1), 176(2q + 1)).
+        const std::uint32_t q = CdromDevice::SpeedToFactor(k);
+        ASSERT_TRUE(2 * k + 176 >= 176 * 2 * q && 2 * k < 176 * (2 * q + 1))
+            << k << " -> " << q;
+    }
+    EXPECT_EQ(0u, CdromDevice::SpeedToFactor(0));
+    EXPECT_EQ(0u, CdromDevice::SpeedToFactor(87));
+    EXPECT_EQ(1u, CdromDevice::SpeedToFactor(88));
+    EXPECT_EQ(1u, CdromDevice::SpeedToFactor(176));
+    EXPECT_EQ(1u, CdromDevice::SpeedToFactor(263));
+    EXPECT_EQ(2u, CdromDevice::SpeedToFactor(264));
+    EXPECT_EQ(10u, CdromDevice::SpeedToFactor(1764));
+    EXPECT_EQ(40u, CdromDevice::SpeedToFactor(7056));
+    EXPECT_EQ(372u, CdromDevice::SpeedToFactor(65535));
+    EXPECT_EQ(1u, CdromDevice::SpeedToFactor(65536 + 176));  // only the low 16 bits
+    EXPECT_EQ(0u, CdromDevice::SpeedToFactor(65536));
+    EXPECT_EQ(176u, CdromDevice::FactorToSpeed(1));
+    EXPECT_EQ(7040u, CdromDevice::FactorToSpeed(40));
+    EXPECT_EQ(65648u, CdromDevice::FactorToSpeed(373));  // no 16-bit wrap here
+}
+
+TEST(Conversions, SpinDownNames) {
+    const char* expected[] = {"Default", "125msec", "250msec", "500msec", "1sec",  "2sec",
+                              "4sec",    "8sec",    "16sec",   "32sec",   "1min",  "2min",
+                              "4min",    "8min",    "16min",   "32min"};
+    for (unsigned c = 0; c < 16; ++c) EXPECT_STREQ(expected[c], CdromDevice::SpinDownName(c));
+    EXPECT_EQ(nullptr, CdromDevice::SpinDownName(16));
+    EXPECT_EQ(nullptr, CdromDevice::SpinDownName(255));
+    EXPECT_STREQ("125msec", CdromDevice::SpinDownName(257));  // only the low 8 bits
+    EXPECT_STREQ("Default", CdromDevice::SpinDownName(0x100));
+}
+
+// --- lock, tray, spin-down --------------------------------------------------
+
+TEST_F(Drive, LockStateBits) {
+    Bind("[adapter.0]\ntargets=8\n"
+         "[device.0.1]\ntype=5\nlockable=1\nlocked=1\n"
+         "[device.0.2]\ntype=5\nlockable=1\nlocked=0\n"
+         "[device.0.3]\ntype=5\nlockable=0\n"
+         "[device.0.4]\ntype=5\npages=0d\n"
+         "[device.0.5]\ntype=1\n");
+    const struct { int target; int result; int locked; } cases[] = {
+        {1, 1, 1}, {2, 1, 0}, {3, 0, 0}, {4, 0, 0} /* no page 2Ah */, {5, 0, 0}, {6, 0, 0},
+    };
+    for (const auto& c : cases) {
+        int locked = 7;
+        EXPECT_EQ(c.result, drive.GetLockState(0, c.target, 0, locked)) << c.target;
+        EXPECT_EQ(c.locked, locked) << c.target;
+    }
+}
+
+TEST_F(Drive, EjectIsRefusedWhileLocked) {
+    Bind(kSixSpeedDrive);
+    int locked = 0;
+    ASSERT_EQ(1, drive.LockMedium(0, 2, 0));
+    EXPECT_EQ("1", StateOf(*sim, "0:2:0", "locked"));
+    ASSERT_EQ(1, drive.GetLockState(0, 2, 0, locked));
+    EXPECT_EQ(1, locked);
+    EXPECT_EQ(0, drive.EjectMedium(0, 2, 0));
+    EXPECT_EQ("closed", StateOf(*sim, "0:2:0", "tray"));
+
+    ASSERT_EQ(1, drive.UnlockMedium(0, 2, 0));
+    EXPECT_EQ(1, drive.EjectMedium(0, 2, 0));
+    EXPECT_EQ("open", StateOf(*sim, "0:2:0", "tray"));
+    EXPECT_EQ(0, bus.TestUnitReady(0, 2, 0));  // tray open: not ready
+    EXPECT_EQ(1, drive.LoadMedium(0, 2, 0));
+    EXPECT_EQ("closed", StateOf(*sim, "0:2:0", "tray"));
+    EXPECT_EQ(1, bus.TestUnitReady(0, 2, 0));
+}
+
+TEST_F(Drive, OtherRemovableClassesOpenAndLock) {
+    Bind("[adapter.0]\n[device.0.1]\ntype=1\n[device.0.3]\ntype=8\n[device.0.4]\ntype=0\n");
+    for (int target : {1, 3}) {
+        EXPECT_EQ(1, drive.LockMedium(0, target, 0)) << target;
+        EXPECT_EQ(0, drive.EjectMedium(0, target, 0)) << target;
+        EXPECT_EQ(1, drive.UnlockMedium(0, target, 0)) << target;
+        EXPECT_EQ(1, drive.EjectMedium(0, target, 0)) << target;
+        EXPECT_EQ(1, drive.LoadMedium(0, target, 0)) << target;
+    }
+    EXPECT_EQ(0, drive.EjectMedium(0, 5, 0));  // nobody there
+}
+
+TEST_F(Drive, InactivityTimerRoundTrip) {
+    Bind("[adapter.0]\n[device.0.2]\ntype=5\ninactivity=3\n"
+         "[device.0.3]\ntype=5\npages=2a\n");
+    std::uint8_t code = 0;
+    ASSERT_EQ(1, drive.GetInactivityTimer(0, 2, 0, code));
+    EXPECT_EQ(3, code);
+    ASSERT_EQ(1, drive.SetInactivityTimer(0, 2, 0, 15));
+    EXPECT_EQ("15", StateOf(*sim, "0:2:0", "inactivity"));
+    ASSERT_EQ(1, drive.GetInactivityTimer(0, 2, 0, code));
+    EXPECT_EQ(15, code);
+
+    code = 99;
+    EXPECT_EQ(0, drive.GetInactivityTimer(0, 3, 0, code));  // no page 0Dh
+    EXPECT_EQ(99, code);
+    EXPECT_EQ(0, drive.SetInactivityTimer(0, 3, 0, 1));
+}

@@ -1,0 +1,50 @@
+// Test support: a simulated bus described by a bus file, its command log and
+// its device-state file.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace simtest {
+
+// The folder of the running test executable, with a trailing backslash.
+std::string BinDir();
+// Full path of a library beside the test executable.
+std::string Library(const char* name);
+
+// A request or call seen by the simulated library, as key=value tokens.
+struct LogLine {
+    std::string kind;  // "srb" or the name of an entry point
+    std::map<std::string, std::string> fields;
+    std::string operator[](const std::string& key) const;
+};
+
+// Sets up SIMASPI_BUS (when the text is not empty), SIMASPI_LOG and
+// SIMASPI_STATE for the libraries loaded while it lives, in a fresh folder.
+class SimBus {
+public:
+    explicit SimBus(const std::string& busFile = "");
+    ~SimBus();
+    SimBus(const SimBus&) = delete;
+    SimBus& operator=(const SimBus&) = delete;
+
+    std::vector<LogLine> Log() const;
+    std::vector<LogLine> Requests() const;  // the srb lines only
+    void ClearLog() const;
+    std::vector<std::string> State() const;
+    const std::string& Folder() const { return folder_; }
+
+private:
+    std::string folder_;
+};
+
+// Bytes of a hexadecimal text (spaces ignored).
+std::vector<std::uint8_t> Hex(const std::string& text);
+
+// True when the hexadecimal text matches the pattern byte by byte; "??" in
+// the pattern matches any byte, spaces are ignored. Explains a mismatch in why.
+bool MatchesPattern(const std::string& hex, const std::string& pattern, std::string* why);
+
+}  // namespace simtest
