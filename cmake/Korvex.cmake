@@ -37,10 +37,10 @@ macro(korvex_add_googletest)
   add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 endmacro()
 
-# korvex_test(NAME SOURCES... LIBS...): one GoogleTest executable, one ctest
+# korvex_test(NAME SOURCES... LIBS... [ENVIRONMENT VAR=value...] [TIMEOUT s]): one GoogleTest executable, one ctest
 # test. Under cross-compilation ctest runs it through the Wine runner.
 function(korvex_test name)
-  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   korvex_settings(${name})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest_main)
@@ -48,6 +48,8 @@ function(korvex_test name)
   if(NOT T_TIMEOUT)
     set(T_TIMEOUT 600)
   endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "KORVEX_BIN=${CMAKE_BINARY_DIR}/bin")
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${T_TIMEOUT})
+  if(T_ENVIRONMENT)
+    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
+  endif()
 endfunction()

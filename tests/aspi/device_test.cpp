@@ -205,9 +205,9 @@ TEST_P(Probe, FindsEachSpeedOnceInOrderAndRestoresTheSpeed) {
     ASSERT_EQ(42u, cdbs.size());
     for (unsigned x = 1; x <= 41; ++x) {
         const unsigned speed = x * 176;
-        EXPECT_EQ("bb00" + Byte(speed >> 8) + Byte(speed) + "ffff0000000000000000", cdbs[x - 1]);
+        EXPECT_EQ("bb00" + Byte(speed >> 8) + Byte(speed) + "ffff000000000000", cdbs[x - 1]);
     }
-    EXPECT_EQ("bb000b00ffff0000000000000000", cdbs[41]);  // 2816
+    EXPECT_EQ("bb000b00ffff000000000000", cdbs[41]);  // 2816
     EXPECT_EQ(2u * (40 + 1) + 2, sim.Requests().size());
     EXPECT_EQ("2816", StateOf(sim, "0:2:0", "speed"));
 }
@@ -242,8 +242,8 @@ TEST_F(Drive, ProbeOfADriveReportingMaximumZeroTriesOneX) {
     EXPECT_EQ(704, list[0]);
     const auto cdbs = SetSpeedCdbs(*sim);
     ASSERT_EQ(2u, cdbs.size());
-    EXPECT_EQ("bb0000b0ffff0000000000000000", cdbs[0]);
-    EXPECT_EQ("bb0002c0ffff0000000000000000", cdbs[1]);
+    EXPECT_EQ("bb0000b0ffff000000000000", cdbs[0]);
+    EXPECT_EQ("bb0002c0ffff000000000000", cdbs[1]);
     EXPECT_EQ(4u, sim->Requests().size());  // 2 x (0 + 1) + 2
 }
 
@@ -286,7 +286,7 @@ TEST_F(Drive, ProbeKeepsTheFirstSpeedsThatFitItsCapacity) {
     // It stops once full and puts the drive back at its speed.
     const auto cdbs = SetSpeedCdbs(*sim);
     ASSERT_EQ(33u, cdbs.size());
-    EXPECT_EQ("bb0006e0ffff0000000000000000", cdbs.back());  // 1760
+    EXPECT_EQ("bb0006e0ffff000000000000", cdbs.back());  // 1760
     EXPECT_EQ("1760", StateOf(*sim, "0:2:0", "speed"));
 }
 
@@ -305,8 +305,8 @@ TEST_F(Drive, ProbeOfTheFastestDriveNeverAsksForAWrappedSpeed) {
     EXPECT_EQ(65535, list[0]);
     const auto cdbs = SetSpeedCdbs(*sim);
     ASSERT_EQ(374u, cdbs.size());  // x = 1..373, then the restore
-    EXPECT_EQ("bb00ffb8ffff0000000000000000", cdbs[371]);  // 372 x 176 = 65472
-    EXPECT_EQ("bb00ffffffff0000000000000000", cdbs[372]);  // 373 x 176 is past 16 bits
+    EXPECT_EQ("bb00ffc0ffff000000000000", cdbs[371]);  // 372 x 176 = 65472
+    EXPECT_EQ("bb00ffffffff000000000000", cdbs[372]);  // 373 x 176 is past 16 bits
 }
 
 TEST(Conversions, SpeedToFactorRoundsHalvesUpForEverySixteenBitSpeed) {
