@@ -2,15 +2,25 @@
 
 set(KORVEX_WARNINGS -Wall -Wextra -Werror)
 
-# Sources are UTF-8; the programs hold their texts as Shift-JIS.
-set(KORVEX_CHARSET -finput-charset=UTF-8 -fexec-charset=CP932)
+# Sources are UTF-8; the programs hold their texts as Shift-JIS. clang knows
+# no Shift-JIS execution character set, and the fuzz build needs none.
+if(KORVEX_FUZZ)
+  set(KORVEX_CHARSET "")
+else()
+  set(KORVEX_CHARSET -finput-charset=UTF-8 -fexec-charset=CP932)
+endif()
 
 if(WIN32)
   # Static runtime: the programs need no MinGW DLLs on a clean Windows.
   string(APPEND CMAKE_EXE_LINKER_FLAGS " -static")
   string(APPEND CMAKE_SHARED_LINKER_FLAGS " -static")
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
-elseif(NOT KORVEX_FUZZ)
+elseif(KORVEX_FUZZ)
+  # Everything is instrumented for libFuzzer; the targets add the fuzzer's main.
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined
+                      -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+else()
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined
                       -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined)
