@@ -1,0 +1,34 @@
+// The table of CD-ROM drives the tray program controls: rebuilding it from the
+// buses, and applying a read speed or a spin-down time to one drive.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "bus.h"
+#include "device.h"
+
+// The program's one bus and one CD-ROM command object. Start-up loads the
+// library into aspiBus and points cdromDevice.bus at it.
+extern AspiBus aspiBus;
+extern CdromDevice cdromDevice;
+
+// Error box texts of a rescan.
+extern const char* const RESCAN_ADAPTER_FAILED;  // "ホストアダプタ情報取得に失敗しました。"
+extern const char* const RESCAN_DEVICE_FAILED;   // "デバイス情報取得に失敗しました。"
+
+// Rebuilds drives/driveCount of appState from every adapter and target.
+// Failures of the adapter and device inquiries are counted in errorCount and
+// shown (unless silenced) with window as owner. The table keeps the first
+// MAX_DRIVES CD-ROM drives in walk order; the walk ends once it is full.
+// skip is left alone.
+void RescanDrives(HWND window);
+
+// Sets drive d to its speeds[k] and reads the current and maximum speed back.
+// Does nothing for d >= MAX_DRIVES or k >= MAX_SPEEDS.
+void ApplySpeed(std::uint32_t d, std::uint32_t k);
+
+// Sends drive d its spinDown code and reads the code back. Does nothing for
+// d >= MAX_DRIVES.
+void ApplySpinDown(std::uint32_t d);

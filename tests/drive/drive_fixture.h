@@ -1,0 +1,51 @@
+// Shared by the drive table and settings tests: a state record, the program's
+// bus bound to the simulated library, the settings file in the Windows folder,
+// and a recorder that answers the error boxes.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "appstate.h"
+#include "drive_table.h"
+#include "msgbox_recorder.h"
+#include "sim_fixture.h"
+
+namespace drivetest {
+
+// C:\windows\KORVEX.INI: where the profile functions put the bare name.
+std::string SettingsPath();
+// The file's bytes, or "(none)" when it does not exist.
+std::string ReadSettingsFile();
+// Replaces the file with these bytes (no file for "(none)") and makes the
+// profile functions read it afresh.
+void WriteSettingsFile(const std::string& bytes);
+
+// The value of key in a state-file line "A:T:0 ...", or "(missing)".
+std::string StateOf(const simtest::SimBus& sim, const std::string& address,
+                    const std::string& key);
+// The CDBs of the SCSI requests logged, in hex, addressed to ha/tgt.
+std::vector<std::string> Cdbs(const simtest::SimBus& sim);
+
+// A CD-ROM drive section of a bus file.
+std::string CdromSection(unsigned adapter, unsigned target, const std::string& vendor,
+                        const std::string& product, const std::string& revision,
+                        const std::string& speeds, const std::string& extra = "");
+
+class DriveFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // Loads the simulated library on this bus file into aspiBus.
+    void Bind(const std::string& busFile);
+    void Unbind();
+
+    std::unique_ptr<simtest::SimBus> sim;
+    std::unique_ptr<testsupport::MessageBoxRecorder> boxes;
+};
+
+}  // namespace drivetest

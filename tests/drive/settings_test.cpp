@@ -1,0 +1,372 @@
+// The settings file: defaults, bounds, the written form byte for byte, the
+// per-drive sections and their matching, and a save and load round trip.
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "drive_fixture.h"
+#include "settings.h"
+
+using drivetest::CdromSection;
+using drivetest::Cdbs;
+using drivetest::ReadSettingsFile;
+using drivetest::StateOf;
+using drivetest::WriteSettingsFile;
+
+namespace {
+
+std::string Golden(const char* name) {
+    std::ifstream in(simtest::BinDir() + "golden\\" + name, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A profile file from lines, each ended with CR LF.
+std::string Profile(std::initializer_list<const char*> lines) {
+    std::string s;
+    for (const char* line : lines) s += std::string(line) + "\r\n";
+    return s;
+}
+
+std::string OneAdapter(const std::string& devices) {
+    return "[bus]\nadapters=1\n[adapter.0]\ntargets=8\n" + devices;
+}
+
+const char* const kSpeeds = "706,1411,2822,4234,5645,7056";
+
+// Drive X and drive Y on targets 0 and 1.
+std::string TwoDrives() {
+    return OneAdapter(CdromSection(0, 0, "SIMDISC", "CD-ROM X", "1.00", kSpeeds, "inactivity=3\n") +
+                      CdromSection(0, 1, "SIMDISC", "CD-ROM Y", "2.00", kSpeeds, "inactivity=4\n"));
+}
+
+void SetDrive(DriveEntry& d, std::uint8_t target, const char* vendor, const char* product,
+              const char* version, std::initializer_list<std::uint16_t> speeds,
+              std::uint16_t current, std::uint8_t spinDown) {
+    std::memset(&d, 0, sizeof d);
+    d.targetId = target;
+    std::strcpy(d.vendor, vendor);
+    std::strcpy(d.product, product);
+    std::strcpy(d.version, version);
+    for (std::uint16_t s : speeds) d.speeds[d.speedCount++] = s;
+    d.currentSpeed = current;
+    d.maxSpeed = 7056;
+    d.spinDown = spinDown;
+}
+
+// A state with every setting away from its default, and three drives: one
+// with speeds, one without, one skipped whose current speed is listed twice.
+void KnownState(AppState& s) {
+    s.aspiDll = "NEROASPI.DLL";
+    s.update = 0;
+    s.mediaControl = 1;
+    s.useOpenClose = 1;
+    s.openCloseTimer = 30;
+    s.useLock = 1;
+    s.useKeyboardHook = 1;
+    s.swapMenu = 1;
+    s.balloonAll = 0;
+    s.balloonAuto = 1;
+    s.noErrorMessage = 1;
+    s.iconType = 8;
+    s.menuOpen = "開く";
+    s.menuClose = "Close";
+    s.menuEject = "取り出し";
+    s.menuOpenClose = "自動開閉";
+    s.menuLock = "ロック";
+    s.menuUnlock = "解除";
+    s.driveCount = 3;
+    SetDrive(s.drives[0], 0, "SIMDISC", "CD-ROM X", "1.00", {706, 1411, 2822, 4234}, 2822, 10);
+    SetDrive(s.drives[1], 1, "EMPTY", "NO SPEEDS", "0.1", {}, 0, 5);
+    SetDrive(s.drives[2], 3, "", "", "", {706, 1411, 1411}, 1411, 0);
+    s.skip[0] = 0;
+    s.skip[1] = 1;
+    s.skip[2] = 2;
+}
+
+class Settings : public drivetest::DriveFixture {};
+
+TEST_F(Settings, FirstStartWithoutAFile) {
+    EXPECT_EQ(Profile({"[COMMON]", "ASPIDLL=WNASPI32.DLL"}), ReadSettingsFile());
+    LoadSettings();
+    EXPECT_EQ(Profile({"[COMMON]", "ASPIDLL=WNASPI32.DLL"}), ReadSettingsFile());
+
+    const AppState& s = *appState;
+    EXPECT_EQ(1, s.update);
+    EXPECT_EQ(0, s.mediaControl);
+    EXPECT_EQ(0, s.useOpenClose);
+    EXPECT_EQ(10u, s.openCloseTimer);
+    EXPECT_EQ(0, s.useLock);
+    EXPECT_EQ(0, s.useKeyboardHook);
+    EXPECT_EQ(0, s.swapMenu);
+    EXPECT_EQ(1, s.balloonAll);
+    EXPECT_EQ(0, s.balloonAuto);
+    EXPECT_EQ(0, s.noErrorMessage);
+    EXPECT_EQ(0u, s.iconType);
+    EXPECT_TRUE(appState->menuOpen == "\x8a\x4a\x82\xaf\x82\xe9");  // 開ける in Shift-JIS
+    EXPECT_TRUE(appState->menuClose == "閉じる");
+    EXPECT_TRUE(appState->menuEject == "取り出し");
+    EXPECT_TRUE(appState->menuOpenClose == "自動開閉");
+    EXPECT_TRUE(appState->menuLock == "ロック");
+    EXPECT_TRUE(appState->menuUnlock == "アンロック");
+    EXPECT_STREQ("WNASPI32.DLL", appState->aspiDll.String(0));
+}
+
+TEST_F(Settings, SaveWritesTheGoldenFile) {
+    WriteSettingsFile("(none)");
+    KnownState(*appState);
+    SaveSettings();
+    const std::string golden = Golden("settings.ini");
+    ASSERT_FALSE(golden.empty());
+    EXPECT_EQ(golden, ReadSettingsFile());
+}
+
+TEST_F(Settings, SaveKeepsWhatItDoesNotWrite) {
+    // An old section of a vanished drive, an old Speed of a drive whose
+    // current speed is not listed, and an unknown key all stay.
+    WriteSettingsFile(Profile({"[CDROM00]", "Speed=2", "Extra=yes", "[CDROM09]", "Skip=1"}));
+    KnownState(*appState);
+    appState->drives[0].currentSpeed = 999;
+    SaveSettings();
+    const std::string file = ReadSettingsFile();
+    EXPECT_NE(std::string::npos,
+              file.find(Profile({"[CDROM00]", "Speed=2", "Extra=yes", "Skip=0", "Vendor=SIMDISC",
+                                 "Product=CD-ROM X", "Version=1.00", "SpinDown=0x0a"})))
+        << file;
+    EXPECT_NE(std::string::npos, file.find(Profile({"[CDROM09]", "Skip=1"}))) << file;
+}
+
+TEST_F(Settings, SaveAndLoadThroughFreshObjects) {
+    Bind(TwoDrives());
+    KnownState(*appState);
+    RescanDrives(nullptr);  // the table of the two real drives
+    ASSERT_EQ(2u, appState->driveCount);
+    appState->skip[0] = 0;
+    appState->skip[1] = 0;
+    ApplySpeed(0, 2);  // 2822
+    appState->drives[0].spinDown = 12;
+    ApplySpinDown(0);
+    ApplySpeed(1, 0);  // 706
+    appState->drives[1].spinDown = 0;
+    ApplySpinDown(1);
+    appState->menuLock = "";
+    SaveSettings();
+
+    // A new process: new state record, new bus, drives at their own speeds.
+    Unbind();
+    DestroyAppState();
+    ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
+    Bind(TwoDrives());
+    RescanDrives(nullptr);
+    ASSERT_EQ(7056, appState->drives[0].currentSpeed);
+    LoadSettings();
+
+    const AppState& s = *appState;
+    EXPECT_STREQ("NEROASPI.DLL", appState->aspiDll.String(0));
+    EXPECT_EQ(0, s.update);
+    EXPECT_EQ(1, s.mediaControl);
+    EXPECT_EQ(1, s.useOpenClose);
+    EXPECT_EQ(30u, s.openCloseTimer);
+    EXPECT_EQ(1, s.useLock);
+    EXPECT_EQ(1, s.useKeyboardHook);
+    EXPECT_EQ(1, s.swapMenu);
+    EXPECT_EQ(0, s.balloonAll);
+    EXPECT_EQ(1, s.balloonAuto);
+    EXPECT_EQ(1, s.noErrorMessage);
+    EXPECT_EQ(8u, s.iconType);
+    EXPECT_TRUE(appState->menuOpen == "開く");
+    EXPECT_TRUE(appState->menuClose == "Close");
+    EXPECT_TRUE(appState->menuLock == "ロック");  // saved empty: key gone, default back
+    EXPECT_TRUE(appState->menuUnlock == "解除");
+    EXPECT_EQ(2822, s.drives[0].currentSpeed);
+    EXPECT_EQ(12, s.drives[0].spinDown);
+    EXPECT_EQ(706, s.drives[1].currentSpeed);
+    EXPECT_EQ(0, s.drives[1].spinDown);
+    EXPECT_EQ("2822", StateOf(*sim, "0:0:0", "speed"));
+    EXPECT_EQ("12", StateOf(*sim, "0:0:0", "inactivity"));
+    EXPECT_EQ("706", StateOf(*sim, "0:1:0", "speed"));
+    EXPECT_EQ("0", StateOf(*sim, "0:1:0", "inactivity"));
+}
+
+TEST_F(Settings, OpenCloseTimerAndIconTypeBounds) {
+    struct Case {
+        const char* timer;  // null: key missing
+        std::uint32_t wantTimer;
+        const char* icon;
+        std::uint32_t wantIcon;
+    };
+    const Case cases[] = {
+        {nullptr, 10, nullptr, 0}, {"2", 5, "9", 0},      {"1000", 360, "8", 8},
+        {"5", 5, "0", 0},          {"360", 360, "7", 7},  {"4", 5, "4294967295", 0},
+        {"361", 360, "-1", 0},     {"0", 5, "0x08", 8},   {"-1", 360, "100", 0},
+    };
+    for (const Case& c : cases) {
+        std::string file = "[COMMON]\r\n";
+        if (c.timer) file += std::string("OpenCloseTimer=") + c.timer + "\r\n";
+        if (c.icon) file += std::string("IconType=") + c.icon + "\r\n";
+        WriteSettingsFile(file);
+        appState->openCloseTimer = 77;
+        appState->iconType = 3;
+        LoadSettings();
+        EXPECT_EQ(c.wantTimer, appState->openCloseTimer) << (c.timer ? c.timer : "missing");
+        EXPECT_EQ(c.wantIcon, appState->iconType) << (c.icon ? c.icon : "missing");
+    }
+}
+
+TEST_F(Settings, OtherIntegersAreStoredUnchanged) {
+    WriteSettingsFile(Profile({"[COMMON]", "Update=7", "MediaControl=-3", "BalloonAll=0",
+                               "NoErrorMessage=0x10"}));
+    LoadSettings();
+    EXPECT_EQ(7, appState->update);
+    EXPECT_EQ(-3, appState->mediaControl);
+    EXPECT_EQ(0, appState->balloonAll);
+    EXPECT_EQ(16, appState->noErrorMessage);
+}
+
+TEST_F(Settings, MenuTexts) {
+    // Empty loads as empty; 40 bytes load as the first 29.
+    WriteSettingsFile(Profile({"[Menu]", "Open=", "Close=0123456789012345678901234567890123456789"}));
+    LoadSettings();
+    EXPECT_EQ(0u, appState->menuOpen.Length());
+    EXPECT_STREQ("01234567890123456789012345678", appState->menuClose.String(0));
+    EXPECT_TRUE(appState->menuEject == "取り出し");
+
+    // Saving an empty text removes its key; the next load gives the default.
+    SaveSettings();
+    const std::string file = ReadSettingsFile();
+    EXPECT_EQ(std::string::npos, file.find("Open=")) << file;
+    EXPECT_NE(std::string::npos, file.find("OpenClose=")) << file;
+    LoadSettings();
+    EXPECT_TRUE(appState->menuOpen == "開ける");
+}
+
+class SettingsOnDrives : public drivetest::DriveFixture {
+protected:
+    // Binds the bus, rescans, writes the file and loads it; the log then
+    // holds only what loading sent.
+    void Load(const std::string& bus, const std::string& file) {
+        Bind(bus);
+        RescanDrives(nullptr);
+        WriteSettingsFile(file);
+        sim->ClearLog();
+        LoadSettings();
+    }
+};
+
+TEST_F(SettingsOnDrives, AMatchingSectionSetsSpeedAndSpinDown) {
+    Load(TwoDrives(), Profile({"[CDROM01]", "Skip=0", "Vendor=SIMDISC", "Product=CD-ROM Y",
+                               "Version=2.00", "Speed=1", "SpinDown=0x0a"}));
+    EXPECT_EQ((std::vector<std::string>{"0:1 bb000583ffff000000000000",
+                                        "0:1 5a002a000000000100000000",
+                                        "0:1 551000000000000010000000",
+                                        "0:1 5a000d000000000100000000"}),
+              Cdbs(*sim));
+    EXPECT_EQ(1411, appState->drives[1].currentSpeed);
+    EXPECT_EQ(10, appState->drives[1].spinDown);
+    EXPECT_EQ("10", StateOf(*sim, "0:1:0", "inactivity"));
+    EXPECT_EQ(3, appState->drives[0].spinDown);  // no section: the default 0 does not match
+}
+
+TEST_F(SettingsOnDrives, TheSameDriveAtAnotherPositionTakesOnlyTheSkip) {
+    // Drive Y's section is at position 1, but Y is alone and at position 0.
+    const std::string bus =
+        OneAdapter(CdromSection(0, 4, "SIMDISC", "CD-ROM Y", "2.00", kSpeeds, "inactivity=4\n"));
+    appState->skip[1] = 0;
+    Load(bus, Profile({"[CDROM00]", "Skip=0", "Vendor=SIMDISC", "Product=CD-ROM X",
+                       "Version=1.00", "Speed=0", "SpinDown=0x01", "[CDROM01]", "Skip=2",
+                       "Vendor=SIMDISC", "Product=CD-ROM Y", "Version=2.00", "Speed=1",
+                       "SpinDown=0x0a"}));
+    EXPECT_TRUE(Cdbs(*sim).empty());
+    EXPECT_EQ(0u, appState->skip[0]);
+    EXPECT_EQ(0u, appState->skip[1]);  // position 1 has no drive now
+    EXPECT_EQ(7056, appState->drives[0].currentSpeed);
+
+    WriteSettingsFile(Profile({"[CDROM00]", "Skip=2", "Vendor=SIMDISC", "Product=CD-ROM Y",
+                               "Version=2.00", "Speed=1", "SpinDown=0x0a"}));
+    LoadSettings();
+    EXPECT_EQ(2u, appState->skip[0]);
+    EXPECT_TRUE(Cdbs(*sim).empty());
+}
+
+TEST_F(SettingsOnDrives, ASkippedDriveIsLeftAloneAndItsSkipSaved) {
+    Load(TwoDrives(), Profile({"[CDROM00]", "Skip=1", "Vendor=SIMDISC", "Product=CD-ROM X",
+                               "Version=1.00", "Speed=0", "SpinDown=0x0a"}));
+    EXPECT_TRUE(Cdbs(*sim).empty());
+    EXPECT_EQ(1u, appState->skip[0]);
+    EXPECT_EQ(3, appState->drives[0].spinDown);
+
+    SaveSettings();
+    EXPECT_NE(std::string::npos,
+              ReadSettingsFile().find(Profile({"[CDROM00]", "Skip=1", "Vendor=SIMDISC"})))
+        << ReadSettingsFile();
+}
+
+TEST_F(SettingsOnDrives, OutOfRangeSpeedAndSpinDownAreIgnored) {
+    const std::string bus =
+        OneAdapter(CdromSection(0, 0, "SIMDISC", "THREE", "1.00", "706,1411,2822",
+                                "current_speed=1411\ninactivity=6\n"));
+    for (const char* spin : {"16", "0x10", "-1"}) {
+        Load(bus, Profile({"[CDROM00]", "Vendor=SIMDISC", "Product=THREE", "Version=1.00",
+                           "Speed=3"}) + "SpinDown=" + spin + "\r\n");
+        EXPECT_TRUE(Cdbs(*sim).empty()) << spin;
+        EXPECT_EQ(1411, appState->drives[0].currentSpeed);
+        EXPECT_EQ(6, appState->drives[0].spinDown) << spin;
+    }
+    // Speed missing (no speed), SpinDown 2 in decimal: only the spin-down.
+    Load(bus, Profile({"[CDROM00]", "Vendor=SIMDISC", "Product=THREE", "Version=1.00",
+                       "SpinDown=2"}));
+    const auto cdbs = Cdbs(*sim);
+    ASSERT_EQ(2u, cdbs.size());
+    EXPECT_EQ("0:0 55", cdbs[0].substr(0, 6));
+    EXPECT_EQ("2", StateOf(*sim, "0:0:0", "inactivity"));
+    // Speed 2, the last of three: set.
+    Load(bus, Profile({"[CDROM00]", "Vendor=SIMDISC", "Product=THREE", "Version=1.00",
+                       "Speed=2", "SpinDown=0x10"}));
+    EXPECT_EQ(2822, appState->drives[0].currentSpeed);
+    EXPECT_EQ("2822", StateOf(*sim, "0:0:0", "speed"));
+}
+
+TEST_F(SettingsOnDrives, TextsMustMatchExactly) {
+    for (const char* product : {"cd-rom x", "CD-ROM", "CD-ROM  X", "CD-ROM XX"}) {
+        Load(TwoDrives(), Profile({"[CDROM00]", "Vendor=SIMDISC", "Version=1.00", "Speed=0"}) +
+                              "Product=" + product + "\r\n");
+        EXPECT_TRUE(Cdbs(*sim).empty()) << product;
+    }
+}
+
+TEST_F(SettingsOnDrives, ADriveWithoutSpeedsHasNoSection) {
+    Bind(TwoDrives());
+    RescanDrives(nullptr);
+    appState->drives[0].speedCount = 0;
+    const std::string file = Profile({"[CDROM00]", "Skip=2", "Vendor=SIMDISC",
+                                      "Product=CD-ROM X", "Version=1.00", "Speed=0",
+                                      "SpinDown=0x0a"});
+    WriteSettingsFile(file);
+    sim->ClearLog();
+    appState->skip[0] = 1;
+    LoadSettings();
+    EXPECT_TRUE(Cdbs(*sim).empty());
+    EXPECT_EQ(1u, appState->skip[0]);
+
+    SaveSettings();
+    const std::string saved = ReadSettingsFile();
+    EXPECT_EQ(0u, saved.find(file)) << saved;  // the section as it was
+    EXPECT_NE(std::string::npos, saved.find("[CDROM01]")) << saved;
+}
+
+TEST_F(SettingsOnDrives, EmptyTextsMatchAMissingSection) {
+    Load(OneAdapter("[device.0.0]\ntype=5\nvendor=\nproduct=\nrevision=\nspeeds=706,1411\n"
+                    "inactivity=7\n"),
+         Profile({"[COMMON]", "Update=1"}));
+    ASSERT_EQ(1u, appState->driveCount);
+    ASSERT_STREQ("", appState->drives[0].vendor);
+    const auto cdbs = Cdbs(*sim);
+    ASSERT_EQ(2u, cdbs.size());  // no speed; spin-down code 0
+    EXPECT_EQ("0:0 55", cdbs[0].substr(0, 6));
+    EXPECT_EQ("0", StateOf(*sim, "0:0:0", "inactivity"));
+    EXPECT_EQ(0, appState->drives[0].spinDown);
+    EXPECT_EQ(1411, appState->drives[0].currentSpeed);
+}
+
+}  // namespace
