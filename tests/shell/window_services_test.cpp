@@ -28,7 +28,7 @@ class WindowServicesTest : public testing::Test {
 protected:
     void SetUp() override {
         owner = MakeWindow(50, 50);
-        ASSERT_NE(owner, nullptr);
+        ASSERT_NE(owner, nullptr) << "no window: under Wine the tests need an X display";
         ASSERT_TRUE(recorder.Installed());
     }
     void TearDown() override {
