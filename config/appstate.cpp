@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "../resources/resource_ids.h"
+#include "resource_ids.h"
 #include "inifile.h"
 #include "window_services.h"
 
