@@ -5,9 +5,6 @@
 #include "appstate.h"
 #include "window_services.h"
 
-AspiBus aspiBus;
-CdromDevice cdromDevice;
-
 const char* const RESCAN_ADAPTER_FAILED = "ホストアダプタ情報取得に失敗しました。";
 const char* const RESCAN_DEVICE_FAILED = "デバイス情報取得に失敗しました。";
 

@@ -6,13 +6,7 @@
 
 #include <cstdint>
 
-#include "bus.h"
-#include "device.h"
-
-// The program's one bus and one CD-ROM command object. Start-up loads the
-// library into aspiBus and points cdromDevice.bus at it.
-extern AspiBus aspiBus;
-extern CdromDevice cdromDevice;
+#include "program_objects.h"
 
 // Error box texts of a rescan.
 extern const char* const RESCAN_ADAPTER_FAILED;  // "ホストアダプタ情報取得に失敗しました。"
