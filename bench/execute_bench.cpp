@@ -7,24 +7,14 @@
 #include <cstring>
 #include <string>
 
+#include "bench_util.h"
 #include "bus.h"
 #include "scsi_commands.h"
 
 namespace {
 
-std::string BinDir() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of('\\') + 1);
-}
-
-double Now() {
-    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(frequency.QuadPart);
-}
+using bench::BinDir;
+using bench::Now;
 
 struct Figures { double bare, executed; };
 

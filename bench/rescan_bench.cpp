@@ -9,6 +9,7 @@
 #include <string>
 
 #include "appstate.h"
+#include "bench_util.h"
 #include "drive_table.h"
 
 namespace {
@@ -19,19 +20,8 @@ constexpr int kDrives = 8;
 constexpr int kLatencyMs = 1;
 constexpr int kRuns = 5;
 
-std::string BinDir() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string dir(path);
-    return dir.substr(0, dir.find_last_of('\\') + 1);
-}
-
-double Now() {
-    static LARGE_INTEGER frequency = [] { LARGE_INTEGER f; QueryPerformanceFrequency(&f); return f; }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) / double(frequency.QuadPart);
-}
+using bench::BinDir;
+using bench::Now;
 
 std::string BusFile() {
     std::string s = "[bus]\nlatency_ms=" + std::to_string(kLatencyMs) + "\n[adapter.0]\ntargets=8\n";

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -45,19 +44,6 @@ void ExpectBlock(const simtest::LogLine& line, const std::string& pattern) {
     std::string why;
     EXPECT_TRUE(MatchesPattern(line["raw"], pattern, &why)) << why << "\n  got " << line["raw"];
     EXPECT_EQ("event", line["post"]);
-}
-
-// The state-file line of one device, as key=value fields.
-std::string StateOf(const SimBus& sim, const std::string& address, const std::string& key) {
-    for (const std::string& line : sim.State()) {
-        std::istringstream in(line);
-        std::string token;
-        in >> token;
-        if (token != address) continue;
-        while (in >> token)
-            if (token.compare(0, key.size() + 1, key + "=") == 0) return token.substr(key.size() + 1);
-    }
-    return "(missing)";
 }
 
 std::vector<std::string> SetSpeedCdbs(const SimBus& sim) {
@@ -178,7 +164,7 @@ TEST_F(Drive, ReadSpeedsComeFromPageTwoA) {
     ASSERT_EQ(1, drive.SetReadSpeed(0, 2, 0, 700));
     ASSERT_EQ(1, drive.GetReadSpeeds(0, 2, 0, current, maximum));
     EXPECT_EQ(704, current);
-    EXPECT_EQ("704", StateOf(*sim, "0:2:0", "speed"));
+    EXPECT_EQ("704", sim->StateField("0:2:0", "speed"));
 }
 
 class Probe : public ::testing::TestWithParam<const char*> {};
@@ -209,7 +195,7 @@ TEST_P(Probe, FindsEachSpeedOnceInOrderAndRestoresTheSpeed) {
     }
     EXPECT_EQ("bb000b00ffff000000000000", cdbs[41]);  // 2816
     EXPECT_EQ(2u * (40 + 1) + 2, sim.Requests().size());
-    EXPECT_EQ("2816", StateOf(sim, "0:2:0", "speed"));
+    EXPECT_EQ("2816", sim.StateField("0:2:0", "speed"));
 }
 
 INSTANTIATE_TEST_SUITE_P(Completion, Probe, ::testing::Values("sync", "async"));
@@ -287,7 +273,7 @@ TEST_F(Drive, ProbeKeepsTheFirstSpeedsThatFitItsCapacity) {
     const auto cdbs = SetSpeedCdbs(*sim);
     ASSERT_EQ(33u, cdbs.size());
     EXPECT_EQ("bb0006e0ffff000000000000", cdbs.back());  // 1760
-    EXPECT_EQ("1760", StateOf(*sim, "0:2:0", "speed"));
+    EXPECT_EQ("1760", sim->StateField("0:2:0", "speed"));
 }
 
 TEST_F(Drive, ProbeWithRoomForAllFortySpeeds) {
@@ -367,18 +353,18 @@ TEST_F(Drive, EjectIsRefusedWhileLocked) {
     Bind(kSixSpeedDrive);
     int locked = 0;
     ASSERT_EQ(1, drive.LockMedium(0, 2, 0));
-    EXPECT_EQ("1", StateOf(*sim, "0:2:0", "locked"));
+    EXPECT_EQ("1", sim->StateField("0:2:0", "locked"));
     ASSERT_EQ(1, drive.GetLockState(0, 2, 0, locked));
     EXPECT_EQ(1, locked);
     EXPECT_EQ(0, drive.EjectMedium(0, 2, 0));
-    EXPECT_EQ("closed", StateOf(*sim, "0:2:0", "tray"));
+    EXPECT_EQ("closed", sim->StateField("0:2:0", "tray"));
 
     ASSERT_EQ(1, drive.UnlockMedium(0, 2, 0));
     EXPECT_EQ(1, drive.EjectMedium(0, 2, 0));
-    EXPECT_EQ("open", StateOf(*sim, "0:2:0", "tray"));
+    EXPECT_EQ("open", sim->StateField("0:2:0", "tray"));
     EXPECT_EQ(0, bus.TestUnitReady(0, 2, 0));  // tray open: not ready
     EXPECT_EQ(1, drive.LoadMedium(0, 2, 0));
-    EXPECT_EQ("closed", StateOf(*sim, "0:2:0", "tray"));
+    EXPECT_EQ("closed", sim->StateField("0:2:0", "tray"));
     EXPECT_EQ(1, bus.TestUnitReady(0, 2, 0));
 }
 
@@ -401,7 +387,7 @@ TEST_F(Drive, InactivityTimerRoundTrip) {
     ASSERT_EQ(1, drive.GetInactivityTimer(0, 2, 0, code));
     EXPECT_EQ(3, code);
     ASSERT_EQ(1, drive.SetInactivityTimer(0, 2, 0, 15));
-    EXPECT_EQ("15", StateOf(*sim, "0:2:0", "inactivity"));
+    EXPECT_EQ("15", sim->StateField("0:2:0", "inactivity"));
     ASSERT_EQ(1, drive.GetInactivityTimer(0, 2, 0, code));
     EXPECT_EQ(15, code);
 

@@ -115,6 +115,18 @@ void SimBus::ClearLog() const {
 
 std::vector<std::string> SimBus::State() const { return Lines(ReadFile(folder_ + "state.txt")); }
 
+std::string SimBus::StateField(const std::string& address, const std::string& key) const {
+    for (const std::string& line : State()) {
+        std::istringstream in(line);
+        std::string token;
+        in >> token;
+        if (token != address) continue;
+        while (in >> token)
+            if (token.compare(0, key.size() + 1, key + "=") == 0) return token.substr(key.size() + 1);
+    }
+    return "(missing)";
+}
+
 std::vector<std::uint8_t> Hex(const std::string& text) {
     const std::string hex = Compact(text);
     std::vector<std::uint8_t> out;

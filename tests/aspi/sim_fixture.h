@@ -34,6 +34,8 @@ public:
     std::vector<LogLine> Requests() const;  // the srb lines only
     void ClearLog() const;
     std::vector<std::string> State() const;
+    // One field of one device's state line ("0:2:0", "speed"), or "(missing)".
+    std::string StateField(const std::string& address, const std::string& key) const;
     const std::string& Folder() const { return folder_; }
 
 private:

@@ -28,15 +28,7 @@ void WriteSettingsFile(const std::string& bytes) {
 
 std::string StateOf(const simtest::SimBus& sim, const std::string& address,
                     const std::string& key) {
-    for (const std::string& line : sim.State()) {
-        std::istringstream in(line);
-        std::string token;
-        in >> token;
-        if (token != address) continue;
-        while (in >> token)
-            if (token.compare(0, key.size() + 1, key + "=") == 0) return token.substr(key.size() + 1);
-    }
-    return "(missing)";
+    return sim.StateField(address, key);
 }
 
 std::vector<std::string> Cdbs(const simtest::SimBus& sim) {
