@@ -1,0 +1,219 @@
+#include "drive_events.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "appstate.h"
+#include "command_ids.h"
+#include "drive_table.h"
+#include "program_objects.h"
+#include "settings.h"
+#include "window_services.h"
+
+const char* const TIMER_CREATE_FAILED = "タイマーの生成に失敗しました。";
+const char* const TIMER_UNKNOWN = "未知のタイマーイベントを検出しました。";
+
+namespace {
+
+constexpr std::uint8_t LUN = 0;
+constexpr UINT MS_PER_SECOND = 1000;
+
+bool IsRemovableClass(int type) {
+    return type == DEVTYPE_TAPE || type == DEVTYPE_WORM || type == DEVTYPE_CDROM ||
+           type == DEVTYPE_OPTICAL || type == DEVTYPE_CHANGER;
+}
+
+// The Alt+digit keys in the order the eligible devices take them; key 0 ends
+// the table. The toggles belong to positions, not to devices.
+struct HotKey {
+    std::uint8_t key;
+    std::uint32_t state;  // 1 after an eject, so the next press closes
+};
+
+HotKey hotKeys[HOT_KEY_COUNT + 1] = {
+    {'1', 0}, {'2', 0}, {'3', 0}, {'4', 0}, {'5', 0},
+    {'6', 0}, {'7', 0}, {'8', 0}, {'9', 0}, {'0', 0}, {0, 0},
+};
+
+// Finds the eligible device that holds the pressed key, live on the buses,
+// and opens or closes it.
+class HotKeyVisitor : public BusVisitor {
+public:
+    explicit HotKeyVisitor(WPARAM key) : key_(key) {}
+
+    bool Target(std::uint8_t adapter, std::uint8_t target, const HostAdapterInfo&) override {
+        int type = -1;
+        if (!IsEligibleMediaDevice(adapter, target, LUN, &type)) return true;
+        HotKey& entry = hotKeys[next_];
+        if (entry.key != key_) {
+            ++next_;
+            return hotKeys[next_].key != 0;  // an eleventh device has no key
+        }
+        // Only a CD-ROM tray is closed again; anything else is always ejected.
+        if (type != DEVTYPE_CDROM) entry.state = 0;
+        if (entry.state)
+            cdromDevice.LoadMedium(adapter, target, LUN);
+        else
+            cdromDevice.EjectMedium(adapter, target, LUN);
+        entry.state ^= 1;
+        return false;
+    }
+
+private:
+    WPARAM key_;
+    std::uint32_t next_ = 0;
+};
+
+// Appends the balloon lines of the drives while they fit, then drops the
+// last line feed.
+void ComposeBalloonText(AppState& state) {
+    char* text = state.balloonText;
+    std::memset(text, 0, BALLOON_TEXT_SIZE);
+    std::size_t length = 0;
+    const std::uint32_t count = state.driveCount < MAX_DRIVES ? state.driveCount : MAX_DRIVES;
+    for (std::uint32_t d = 0; d < count; ++d) {
+        if (!state.balloonAll && state.skip[d] != SKIP_NONE) continue;
+        const DriveEntry& drive = state.drives[d];
+        char product[DRIVE_TEXT_SIZE + 1] = {};
+        std::memcpy(product, drive.product, DRIVE_TEXT_SIZE);
+        const char* spinDown = CdromDevice::SpinDownName(drive.spinDown);
+        char line[BALLOON_TEXT_SIZE];
+        const int n = std::snprintf(line, sizeof line, BALLOON_LINE_FORMAT, product,
+                                    static_cast<int>(CdromDevice::SpeedToFactor(drive.currentSpeed)),
+                                    spinDown ? spinDown : "");
+        if (n < 0) break;
+        const std::size_t lineLength = static_cast<std::size_t>(n);
+        // The first line that does not fit ends the list, even if a later,
+        // shorter one would.
+        if (lineLength >= BALLOON_TEXT_LIMIT || length >= BALLOON_TEXT_LIMIT - lineLength) break;
+        std::memcpy(text + length, line, lineLength);
+        length += lineLength;
+        text[length] = '\0';
+    }
+    if (length) text[length - 1] = '\0';
+}
+
+void OpenClose(HWND window, std::uint16_t x) {
+    AppState& state = *appState;
+    const cmd::DeviceAddress a = cmd::DecodeAddress(x);
+    cdromDevice.EjectMedium(a.adapter, a.target, a.lun);
+    // Only one open-close runs at a time: a timer left running would tick
+    // into the unknown-timer box again and again, so an earlier one ends
+    // here, leaving its tray open.
+    if (state.openCloseTimerId) KillTimer(window, state.openCloseTimerId);
+    state.openCloseTimerId =
+        SetTimer(window, cmd::OpenCloseTimerId(x), state.openCloseTimer * MS_PER_SECOND, nullptr);
+    if (!state.openCloseTimerId) ErrorMessage(window, TIMER_CREATE_FAILED);
+}
+
+}  // namespace
+
+bool IsEligibleMediaDevice(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                           int* type) {
+    const int found = aspiBus.GetDeviceType(adapter, target, lun);
+    if (type) *type = found;
+    if (!IsRemovableClass(found)) return false;
+    DeviceIdentity id;
+    std::memset(&id, 0, sizeof id);
+    return aspiBus.InquireDevice(adapter, target, lun, id) != 0;
+}
+
+void ResetHotKeys() {
+    for (HotKey& entry : hotKeys) entry.state = 0;
+}
+
+void ShowStatusBalloon(HWND window, bool rebuild) {
+    if (!appState) return;
+    AppState& state = *appState;
+    if (rebuild) {
+        trayIcon.SetBalloonTitle(BALLOON_TITLE, NIIF_INFO);
+        ComposeBalloonText(state);
+        trayIcon.SetBalloonText(state.balloonText, BALLOON_TIMEOUT_MS);
+    }
+    ForceForeground(window);
+    trayIcon.ShowBalloon(state.iconType);
+}
+
+LRESULT DispatchDeviceCommand(HWND window, WPARAM id) {
+    if (!appState) return 0;
+    const AppState& state = *appState;
+    const std::uint32_t low = LOWORD(id);
+    std::uint16_t x = 0;
+
+    if (cmd::InRange(low, cmd::SPEED_BASE, x)) {
+        const std::uint32_t d = cmd::SpeedDrive(x), k = cmd::SpeedIndex(x);
+        // An id left over from before a rescan may name a drive or a speed
+        // that is no longer there.
+        if (d < state.driveCount && d < MAX_DRIVES && k < state.drives[d].speedCount) ApplySpeed(d, k);
+        return 0;
+    }
+    if (cmd::InRange(low, cmd::OPEN_CLOSE_BASE, x)) {
+        OpenClose(window, x);
+        return 0;
+    }
+
+    using MediaCommand = int (ScsiDevice::*)(std::uint8_t, std::uint8_t, std::uint8_t) const;
+    static const struct {
+        std::uint16_t base;
+        MediaCommand command;
+    } media[] = {
+        {cmd::EJECT_BASE, &ScsiDevice::EjectMedium},
+        {cmd::LOAD_BASE, &ScsiDevice::LoadMedium},
+        {cmd::LOCK_BASE, &ScsiDevice::LockMedium},
+        {cmd::UNLOCK_BASE, &ScsiDevice::UnlockMedium},
+    };
+    for (const auto& range : media) {
+        if (!cmd::InRange(low, range.base, x)) continue;
+        const cmd::DeviceAddress a = cmd::DecodeAddress(x);
+        (cdromDevice.*range.command)(a.adapter, a.target, a.lun);
+        return 0;
+    }
+    return 0;
+}
+
+LRESULT OnTimer(HWND window, WPARAM id) {
+    if (!appState) return 0;
+    AppState& state = *appState;
+    // 0 stands for "no timer", never for a timer of ours.
+    if (id != 0 && id == state.balloonTimerId) {
+        KillTimer(window, id);
+        state.balloonTimerId = 0;
+        return 0;
+    }
+    if (id != 0 && id == state.openCloseTimerId) {
+        KillTimer(window, id);
+        const cmd::DeviceAddress a =
+            cmd::DecodeAddress(static_cast<std::uint16_t>(id - cmd::OPEN_CLOSE_TIMER_BASE));
+        cdromDevice.LoadMedium(a.adapter, a.target, a.lun);
+        state.openCloseTimerId = 0;
+        return 0;
+    }
+    ErrorMessage(window, TIMER_UNKNOWN);
+    return 0;
+}
+
+LRESULT OnPowerBroadcast(HWND window, WPARAM event) {
+    if (!appState) return 0;
+    const AppState& state = *appState;
+    if (state.paused || !state.update || event != POWER_RESUME_AUTOMATIC) return 0;
+    LoadSettings();
+    ShowStatusBalloon(window, true);
+    return 0;
+}
+
+LRESULT OnDeviceChange(HWND window, WPARAM event) {
+    if (!appState || appState->paused) return 0;
+    if (event != DEVICE_CONFIG_CHANGED && event != DEVICE_ARRIVED && event != DEVICE_REMOVED) return 0;
+    aspiBus.Rescan();
+    RescanDrives(window);
+    return 0;
+}
+
+LRESULT OnHotKey(HWND, WPARAM key, LPARAM flags) {
+    if (!appState) return 0;
+    const AppState& state = *appState;
+    if (!state.mediaControl || !state.useKeyboardHook || !(flags & KEY_FLAG_ALT_CONTEXT)) return 0;
+    HotKeyVisitor visitor(key);
+    WalkBus(aspiBus, visitor);
+    return 0;
+}
