@@ -1,0 +1,169 @@
+#include "main_window.h"
+
+#include "appstate.h"
+#include "drive_events.h"
+#include "drive_table.h"
+#include "messages.h"
+#include "program_objects.h"
+#include "resource_ids.h"
+#include "settings.h"
+#include "window_services.h"
+
+const char* const TEXT_NO_MEMORY = "メモリの確保に失敗しました。";
+const char* const TEXT_ALREADY_RUNNING = "既に起動しています。";
+const char* const TEXT_ASPI_FAILED = "ASPI32の生成に失敗しました。";
+const char* const TEXT_TRAY_FAILED = "タスクトレイアイコンの生成に失敗しました。";
+
+namespace {
+
+// The tray icon's slots hold the styles in the order of the state record's
+// icon table, so a slot index is an iconType.
+void LoadTrayIcons() {
+    for (std::uint32_t slot = 0; slot < TRAY_SLOT_COUNT; ++slot)
+        trayIcon.LoadIconSlot(ICON_RESOURCE_IDS[slot], slot, TRAY_ICON_SIZE, TRAY_ICON_SIZE);
+}
+
+}  // namespace
+
+bool RegisterMainWindowClass(HINSTANCE instance) {
+    WNDCLASSA windowClass = {};
+    windowClass.style = 0;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MEDIA_STANDARD));
+    windowClass.hCursor = LoadCursorA(instance, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(MAIN_WINDOW_BACKGROUND));
+    windowClass.lpszClassName = MAIN_WINDOW_NAME;
+    if (RegisterClassA(&windowClass)) return true;
+    return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
+void UnregisterMainWindowClass(HINSTANCE instance) {
+    UnregisterClassA(MAIN_WINDOW_NAME, instance);
+}
+
+HWND CreateMainWindow(HINSTANCE instance) {
+    HWND window = CreateWindowExA(0, MAIN_WINDOW_NAME, MAIN_WINDOW_NAME, 0, 0, 0, 0, 0, nullptr,
+                                  nullptr, instance, nullptr);
+    if (!window) return nullptr;
+    ShowWindow(window, SW_HIDE);
+    UpdateWindow(window);
+    return window;
+}
+
+bool StartUpSequence(HWND window) {
+    if (!instanceMutex.Create(MAIN_WINDOW_NAME)) {
+        ConfirmMessage(window, TEXT_ALREADY_RUNNING);
+        return false;
+    }
+    // The library gets the window as its client value. An empty name (no
+    // settings file) binds nothing.
+    const auto client = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window));
+    const char* library = appState->aspiDll.String(0);
+    if (!library || !aspiBus.Load(client, library)) {
+        ErrorMessage(window, TEXT_ASPI_FAILED);
+        return false;
+    }
+    cdromDevice.bus = &aspiBus;
+    if (!trayIcon.Create(appState->instance, window, TRAY_ICON_ID, TRAY_SLOT_COUNT)) {
+        ErrorMessage(window, TEXT_TRAY_FAILED);
+        return false;
+    }
+    trayIcon.SetCallbackMessage(WM_KORVEX_TRAY);
+    LoadTrayIcons();
+    RescanDrives(window);
+    LoadSettings();
+    trayIcon.Add(appState->iconType);
+    ShowStatusBalloon(window, true);
+    SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
+    return true;
+}
+
+void ShutdownSequence(HWND window) {
+    if (appState) {
+        // A tray opened by an automatic open-close stays open.
+        if (appState->balloonTimerId) KillTimer(window, appState->balloonTimerId);
+        if (appState->openCloseTimerId) KillTimer(window, appState->openCloseTimerId);
+    }
+    trayIcon.Delete();
+    trayIcon.Destroy();
+    aspiBus.Unload();
+    instanceMutex.Release();
+}
+
+LRESULT OnTrayMouseNotification(HWND, LPARAM) { return 0; }
+
+LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM) {
+    switch (LOWORD(wParam)) {
+    case ID_LOAD_SETTINGS:
+        LoadSettings();
+        break;
+    case ID_SAVE_SETTINGS:
+        SaveSettings();
+        break;
+    case ID_RESCAN:
+        if (appState->paused) break;
+        aspiBus.Rescan();
+        RescanDrives(window);
+        ShowStatusBalloon(window, true);
+        break;
+    case ID_PAUSE:
+        appState->paused = appState->paused ? 0 : 1;
+        break;
+    case ID_SETTINGS_DIALOG:
+    case ID_VERSION_DIALOG:
+        break;  // the dialogs are not part of the program yet
+    case ID_SHOW_BALLOON:
+        ShowStatusBalloon(window, true);
+        break;
+    case ID_EXIT:
+        PostMessageA(window, WM_CLOSE, 0, 0);
+        break;
+    default:
+        DispatchDeviceCommand(window, wParam);
+        break;
+    }
+    return 0;
+}
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    switch (message) {
+    case WM_CREATE:
+        // The window is kept even when the start-up fails, so that closing it
+        // runs the shutdown sequence and releases whatever was obtained.
+        if (!StartUpSequence(window)) PostMessageA(window, WM_CLOSE, 0, 0);
+        break;
+    case WM_DESTROY:
+        ShutdownSequence(window);
+        PostQuitMessage(0);
+        break;
+    case WM_CLOSE:
+        DestroyWindow(window);
+        break;
+    case WM_COMMAND:
+        OnCommand(window, wParam, lParam);
+        break;
+    case WM_TIMER:
+        OnTimer(window, wParam);
+        break;
+    case WM_POWERBROADCAST:
+        OnPowerBroadcast(window, wParam);
+        break;
+    case WM_DEVICECHANGE:
+        OnDeviceChange(window, wParam);
+        break;
+    case WM_KORVEX_KEY:
+        OnHotKey(window, wParam, lParam);
+        break;
+    case WM_KORVEX_TRAY:
+        OnTrayMouseNotification(window, lParam);
+        break;
+    default:
+        result = DefWindowProcA(window, message, wParam, lParam);
+        break;
+    }
+    // After a restart of the shell the icon must be added again.
+    if (appState) trayIcon.OnMessage(message, appState->iconType);
+    return result;
+}
