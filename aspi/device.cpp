@@ -2,11 +2,6 @@
 
 namespace {
 
-bool IsRemovableClass(int type) {
-    return type == DEVTYPE_TAPE || type == DEVTYPE_WORM || type == DEVTYPE_CDROM ||
-           type == DEVTYPE_OPTICAL || type == DEVTYPE_CHANGER;
-}
-
 // The speed asked for at factor x. Past 65535 KB/s the request would wrap
 // to a slow speed; FFFFh asks for the drive's highest instead.
 std::uint16_t RequestSpeed(std::uint32_t factor) {
@@ -15,6 +10,11 @@ std::uint16_t RequestSpeed(std::uint32_t factor) {
 }
 
 }  // namespace
+
+bool IsRemovableDeviceType(int type) {
+    return type == DEVTYPE_TAPE || type == DEVTYPE_WORM || type == DEVTYPE_CDROM ||
+           type == DEVTYPE_OPTICAL || type == DEVTYPE_CHANGER;
+}
 
 const char* const spinDownNames[SPIN_DOWN_CODE_COUNT] = {
     "Default", "125msec", "250msec", "500msec", "1sec", "2sec", "4sec", "8sec",
@@ -32,7 +32,7 @@ int ScsiDevice::Send(const scsi::Command& command, std::uint8_t adapter, std::ui
 
 int ScsiDevice::IsRemovableType(std::uint8_t adapter, std::uint8_t target,
                                 std::uint8_t lun) const {
-    return bus && IsRemovableClass(bus->GetDeviceType(adapter, target, lun));
+    return bus && IsRemovableDeviceType(bus->GetDeviceType(adapter, target, lun));
 }
 
 int ScsiDevice::StartStopUnit(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,

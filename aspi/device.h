@@ -6,6 +6,10 @@
 #include "bus.h"
 #include "scsi_commands.h"
 
+// Tape, WORM, CD-ROM, optical memory and medium changer: the classes whose
+// medium the programs load and unload.
+bool IsRemovableDeviceType(int type);
+
 class ScsiDevice {
 public:
     virtual ~ScsiDevice();

@@ -18,11 +18,6 @@ namespace {
 constexpr std::uint8_t LUN = 0;
 constexpr UINT MS_PER_SECOND = 1000;
 
-bool IsRemovableClass(int type) {
-    return type == DEVTYPE_TAPE || type == DEVTYPE_WORM || type == DEVTYPE_CDROM ||
-           type == DEVTYPE_OPTICAL || type == DEVTYPE_CHANGER;
-}
-
 // The Alt+digit keys in the order the eligible devices take them; key 0 ends
 // the table. The toggles belong to positions, not to devices.
 struct HotKey {
@@ -112,7 +107,7 @@ bool IsEligibleMediaDevice(std::uint8_t adapter, std::uint8_t target, std::uint8
                            int* type) {
     const int found = aspiBus.GetDeviceType(adapter, target, lun);
     if (type) *type = found;
-    if (!IsRemovableClass(found)) return false;
+    if (!IsRemovableDeviceType(found)) return false;
     DeviceIdentity id;
     std::memset(&id, 0, sizeof id);
     return aspiBus.InquireDevice(adapter, target, lun, id) != 0;
