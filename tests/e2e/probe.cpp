@@ -1,0 +1,210 @@
+// korvexprobe.exe: what the end-to-end tests and the demo need to see of, or
+// say to, a running tray program from another process on the same desktop.
+//
+//   korvexprobe find            the main window's handle; exit 1 when none
+//   korvexprobe count           how many top-level "ROTAVA" windows exist
+//   korvexprobe post ID         WM_COMMAND ID to the main window; exit 1 when none
+//   korvexprobe icons-shown     how many icons the notification area has shown
+//   korvexprobe taskbar         exit 0 when the desktop shows its taskbar
+//   korvexprobe hold            keeps a hidden window until ended, so the
+//                               desktop stays up between two copies of the program
+//   korvexprobe balloon         the text of each balloon shown; exit 1 when none
+//   korvexprobe boxes           "caption|text" of each message box; exit 1 when none
+//   korvexprobe windows         every top-level window, for looking around
+//
+// Texts are printed as UTF-8, line feeds inside a text as "\n".
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* MAIN_NAME = "ROTAVA";
+constexpr UINT TIMEOUT_MS = 2000;
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return "";
+    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                   nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size,
+                        nullptr, nullptr);
+    std::string escaped;
+    for (char c : out) {
+        if (c == '\n') escaped += "\\n";
+        else if (c != '\r') escaped += c;
+    }
+    return escaped;
+}
+
+// WM_GETTEXT works across processes; a hung window does not stop the probe.
+std::string TextOf(HWND window) {
+    wchar_t buffer[1024] = {};
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(buffer),
+                             SMTO_ABORTIFHUNG, TIMEOUT_MS, &copied))
+        return "";
+    return Utf8(buffer);
+}
+
+std::string ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return Utf8(name);
+}
+
+std::vector<HWND> TopLevelWindows() {
+    std::vector<HWND> windows;
+    EnumWindows(
+        [](HWND window, LPARAM list) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+void Print(const std::string& line) {
+    std::string text = line + "\n";
+    DWORD written = 0;
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()),
+              &written, nullptr);
+}
+
+void Describe(HWND window, int depth) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    RECT r = {};
+    GetWindowRect(window, &r);
+    char line[256];
+    std::snprintf(line, sizeof line, "%*s%p pid=%lu owner=%p style=%08lx vis=%d %ldx%ld+%ld+%ld ",
+                  depth * 2, "", static_cast<void*>(window), pid,
+                  static_cast<void*>(GetWindow(window, GW_OWNER)),
+                  static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)),
+                  IsWindowVisible(window) ? 1 : 0, r.right - r.left, r.bottom - r.top, r.left,
+                  r.top);
+    std::string extra;
+    if (ClassOf(window) == "tooltips_class32") {
+        DWORD_PTR tools = 0;
+        SendMessageTimeoutW(window, TTM_GETTOOLCOUNT, 0, 0, SMTO_ABORTIFHUNG, TIMEOUT_MS, &tools);
+        extra = " tools=" + std::to_string(tools);
+    }
+    Print(line + ClassOf(window) + " \"" + TextOf(window) + "\"" + extra);
+}
+
+// The taskbar of the desktop, which holds the notification area.
+HWND Taskbar() { return FindWindowW(L"Shell_TrayWnd", nullptr); }
+
+bool IsTooltip(HWND window) { return ClassOf(window) == "tooltips_class32"; }
+
+int Windows() {
+    for (HWND window : TopLevelWindows()) {
+        Describe(window, 0);
+        EnumChildWindows(
+            window,
+            [](HWND child, LPARAM) -> BOOL {
+                Describe(child, 1);
+                return TRUE;
+            },
+            0);
+    }
+    return 0;
+}
+
+int Find() {
+    HWND window = FindWindowA(MAIN_NAME, MAIN_NAME);
+    if (!window) return 1;
+    char line[64];
+    std::snprintf(line, sizeof line, "%p", static_cast<void*>(window));
+    Print(line);
+    return 0;
+}
+
+int Count() {
+    int count = 0;
+    for (HWND window : TopLevelWindows())
+        if (ClassOf(window) == MAIN_NAME) ++count;
+    Print(std::to_string(count));
+    return 0;
+}
+
+int Post(const char* id) {
+    HWND window = FindWindowA(MAIN_NAME, MAIN_NAME);
+    if (!window) return 1;
+    return PostMessageA(window, WM_COMMAND, std::strtoul(id, nullptr, 0), 0) ? 0 : 1;
+}
+
+// Wine's taskbar gives each icon it shows a tool tip window of its own and
+// keeps it after the icon has gone: the count is of the icons shown since the
+// desktop started. The balloon is one more tool tip, marked TTS_BALLOON.
+int IconsShown() {
+    HWND taskbar = Taskbar();
+    int count = 0;
+    for (HWND window : TopLevelWindows()) {
+        if (!IsTooltip(window) || GetWindow(window, GW_OWNER) != taskbar) continue;
+        if (GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON) continue;
+        ++count;
+    }
+    Print(std::to_string(count));
+    return taskbar ? 0 : 1;
+}
+
+int TaskbarShown() { return Taskbar() && IsWindowVisible(Taskbar()) ? 0 : 1; }
+
+int Hold() {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "KorvexProbeHold";
+    RegisterClassA(&windowClass);
+    CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, nullptr, nullptr,
+                    windowClass.hInstance, nullptr);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    return 0;
+}
+
+int Balloon() {
+    int shown = 0;
+    for (HWND window : TopLevelWindows()) {
+        if (!IsTooltip(window) || !IsWindowVisible(window)) continue;
+        if (!(GetWindowLongW(window, GWL_STYLE) & TTS_BALLOON)) continue;
+        Print(TextOf(window));
+        ++shown;
+    }
+    return shown ? 0 : 1;
+}
+
+int Boxes() {
+    int shown = 0;
+    for (HWND window : TopLevelWindows()) {
+        if (ClassOf(window) != "#32770" || !IsWindowVisible(window)) continue;
+        HWND text = GetDlgItem(window, 0xFFFF);
+        Print(TextOf(window) + "|" + (text ? TextOf(text) : std::string()));
+        ++shown;
+    }
+    return shown ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "windows") return Windows();
+    if (command == "find") return Find();
+    if (command == "count") return Count();
+    if (command == "post" && argc > 2) return Post(argv[2]);
+    if (command == "icons-shown") return IconsShown();
+    if (command == "taskbar") return TaskbarShown();
+    if (command == "hold") return Hold();
+    if (command == "balloon") return Balloon();
+    if (command == "boxes") return Boxes();
+    std::fprintf(stderr, "usage: korvexprobe find|count|post ID|icons-shown|taskbar|hold|balloon|"
+                         "boxes|windows\n");
+    return 2;
+}
