@@ -1,5 +1,7 @@
 #include "device.h"
 
+#include <cstring>
+
 namespace {
 
 // The speed asked for at factor x. Past 65535 KB/s the request would wrap
@@ -28,6 +30,13 @@ int ScsiDevice::Send(const scsi::Command& command, std::uint8_t adapter, std::ui
     if (!bus) return 0;
     aspi::SRB_ExecSCSICmd srb = scsi::MakeRequest(command, adapter, target, lun, buffer);
     return bus->ExecuteCommand(srb);
+}
+
+int ScsiDevice::ModeSense(std::uint8_t page, std::uint8_t senseLen, std::uint8_t adapter,
+                          std::uint8_t target, std::uint8_t lun,
+                          std::uint8_t (&data)[scsi::MODE_SENSE_BUFFER_SIZE]) const {
+    std::memset(data, 0, sizeof data);
+    return Send(scsi::ModeSense10(page, senseLen), adapter, target, lun, data);
 }
 
 int ScsiDevice::IsRemovableType(std::uint8_t adapter, std::uint8_t target,
@@ -66,9 +75,8 @@ int ScsiDevice::UnlockMedium(std::uint8_t adapter, std::uint8_t target, std::uin
 int ScsiDevice::GetLockState(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
                              int& locked) const {
     locked = 0;
-    std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE] = {};
-    if (!Send(scsi::ModeSense10(scsi::PAGE_CD_CAPABILITIES, scsi::NO_SENSE), adapter, target,
-              lun, data))
+    std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
+    if (!ModeSense(scsi::PAGE_CD_CAPABILITIES, scsi::NO_SENSE, adapter, target, lun, data))
         return 0;
     const std::uint8_t lock = data[scsi::CAP_LOCK_BYTE];
     if (lock & scsi::CAP_LOCK_STATE) locked = 1;
@@ -83,9 +91,8 @@ int CdromDevice::IsCdrom(std::uint8_t adapter, std::uint8_t target, std::uint8_t
 
 int CdromDevice::GetReadSpeeds(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
                                std::uint16_t& current, std::uint16_t& maximum) const {
-    std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE] = {};
-    if (!Send(scsi::ModeSense10(scsi::PAGE_CD_CAPABILITIES, aspi::SENSE_LEN), adapter, target,
-              lun, data))
+    std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
+    if (!ModeSense(scsi::PAGE_CD_CAPABILITIES, aspi::SENSE_LEN, adapter, target, lun, data))
         return 0;
     current = scsi::BigEndian16(data + scsi::CAP_CURRENT_READ_SPEED);
     maximum = scsi::BigEndian16(data + scsi::CAP_MAX_READ_SPEED);
@@ -123,9 +130,8 @@ std::uint32_t CdromDevice::ProbeSpeeds(std::uint8_t adapter, std::uint8_t target
 
 int CdromDevice::GetInactivityTimer(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
                                     std::uint8_t& code) const {
-    std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE] = {};
-    if (!Send(scsi::ModeSense10(scsi::PAGE_CD_PARAMETERS, aspi::SENSE_LEN), adapter, target, lun,
-              data))
+    std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
+    if (!ModeSense(scsi::PAGE_CD_PARAMETERS, aspi::SENSE_LEN, adapter, target, lun, data))
         return 0;
     code = data[scsi::CDPARAM_INACTIVITY];
     return 1;

@@ -35,6 +35,11 @@ protected:
     // Sends one command of the command set; 0 when no bus is set.
     int Send(const scsi::Command& command, std::uint8_t adapter, std::uint8_t target,
              std::uint8_t lun, std::uint8_t* buffer) const;
+    // MODE SENSE(10) of one page into a cleared buffer with room for all the
+    // CDB allows.
+    int ModeSense(std::uint8_t page, std::uint8_t senseLen, std::uint8_t adapter,
+                  std::uint8_t target, std::uint8_t lun,
+                  std::uint8_t (&data)[scsi::MODE_SENSE_BUFFER_SIZE]) const;
 };
 
 // Inactivity-timer codes 0..15 of mode page 0Dh.

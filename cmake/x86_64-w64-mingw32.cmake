@@ -1,13 +1,6 @@
 # 64-bit Windows, MinGW-w64 with the posix thread model.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(KORVEX_TRIPLE x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER   ${KORVEX_TRIPLE}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KORVEX_TRIPLE}-g++-posix)
-set(CMAKE_RC_COMPILER  ${KORVEX_TRIPLE}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${KORVEX_TRIPLE})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)
 # Tests run under Wine through the project's runner.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine-run)
