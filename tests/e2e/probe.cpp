@@ -58,14 +58,14 @@ std::string ClassOf(HWND window) {
     return Utf8(name);
 }
 
+BOOL CALLBACK Collect(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows() {
     std::vector<HWND> windows;
-    EnumWindows(
-        [](HWND window, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&windows));
+    EnumWindows(Collect, reinterpret_cast<LPARAM>(&windows));
     return windows;
 }
 
@@ -105,13 +105,9 @@ bool IsTooltip(HWND window) { return ClassOf(window) == "tooltips_class32"; }
 int Windows() {
     for (HWND window : TopLevelWindows()) {
         Describe(window, 0);
-        EnumChildWindows(
-            window,
-            [](HWND child, LPARAM) -> BOOL {
-                Describe(child, 1);
-                return TRUE;
-            },
-            0);
+        std::vector<HWND> children;
+        EnumChildWindows(window, Collect, reinterpret_cast<LPARAM>(&children));
+        for (HWND child : children) Describe(child, 1);
     }
     return 0;
 }
