@@ -11,6 +11,8 @@
 //   korvexprobe balloon         the text of each balloon shown; exit 1 when none
 //   korvexprobe boxes           "caption|text" of each message box; exit 1 when none
 //   korvexprobe windows         every top-level window, for looking around
+//   korvexprobe resources EXE   the version resource's translation and texts,
+//                               what the manifest asks for, the icon groups
 //
 // Texts are printed as UTF-8, line feeds inside a text as "\n".
 #include <windows.h>
@@ -187,6 +189,53 @@ int Boxes() {
     return shown ? 0 : 1;
 }
 
+std::string VersionText(const std::vector<char>& data, const char* block, const char* name) {
+    char path[128];
+    std::snprintf(path, sizeof path, "\\StringFileInfo\\%s\\%s", block, name);
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(data.data(), path, &value, &length)) return "(absent)";
+    return std::string(static_cast<const char*>(value));
+}
+
+int Resources(const char* file) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
+    if (!size) return 1;
+    std::vector<char> data(size);
+    if (!GetFileVersionInfoA(file, 0, size, data.data())) return 1;
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", &value, &length)) return 1;
+    char line[128];
+    const WORD* pair = static_cast<const WORD*>(value);
+    std::snprintf(line, sizeof line, "translation %04X%04X (%u bytes)", pair[0], pair[1], length);
+    Print(line);
+    std::snprintf(line, sizeof line, "%04X%04X", pair[0], pair[1]);
+    for (const char* name : {"FileDescription", "FileVersion", "LegalCopyright", "ProductName"})
+        Print(std::string(name) + "=" + VersionText(data, line, name));
+
+    HMODULE module = LoadLibraryExA(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module) return 1;
+    std::string manifest;
+    if (HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24))) {
+        const char* text = static_cast<const char*>(LockResource(LoadResource(module, found)));
+        manifest.assign(text, SizeofResource(module, found));
+    }
+    Print("manifest common-controls-6=" +
+          std::to_string(manifest.find("Microsoft.Windows.Common-Controls") != std::string::npos &&
+                         manifest.find("version=\"6.0.0.0\"") != std::string::npos));
+    Print("manifest execution-level=" +
+          std::to_string(manifest.find("requestedExecutionLevel") != std::string::npos));
+    std::string icons = "icons";
+    for (int id : {110, 111, 112, 113, 137, 121, 122, 123})
+        if (FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(14)))
+            icons += " " + std::to_string(id);
+    Print(icons);
+    FreeLibrary(module);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -200,7 +249,8 @@ int main(int argc, char** argv) {
     if (command == "hold") return Hold();
     if (command == "balloon") return Balloon();
     if (command == "boxes") return Boxes();
+    if (command == "resources" && argc > 2) return Resources(argv[2]);
     std::fprintf(stderr, "usage: korvexprobe find|count|post ID|icons-shown|taskbar|hold|balloon|"
-                         "boxes|windows\n");
+                         "boxes|windows|resources EXE\n");
     return 2;
 }
