@@ -14,6 +14,8 @@ const char* const TEXT_ALREADY_RUNNING = "既に起動しています。";
 const char* const TEXT_ASPI_FAILED = "ASPI32の生成に失敗しました。";
 const char* const TEXT_TRAY_FAILED = "タスクトレイアイコンの生成に失敗しました。";
 
+static_assert(TRAY_SLOT_COUNT == ICON_COUNT, "one tray icon slot per icon style");
+
 namespace {
 
 // The tray icon's slots hold the styles in the order of the state record's
@@ -31,6 +33,8 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
     windowClass.lpfnWndProc = MainWindowProc;
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MEDIA_STANDARD));
+    // Looked up in the program's own resources, which hold no arrow: the
+    // class has no cursor, which a window that is never shown does not miss.
     windowClass.hCursor = LoadCursorA(instance, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(MAIN_WINDOW_BACKGROUND));
     windowClass.lpszClassName = MAIN_WINDOW_NAME;
