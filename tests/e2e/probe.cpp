@@ -2,12 +2,16 @@
 // say to, a running tray program from another process on the same desktop.
 //
 //   korvexprobe find            the main window's handle; exit 1 when none
-//   korvexprobe count           how many top-level "ROTAVA" windows exist
+//   korvexprobe count           how many top-level windows of class and title
+//                               "ROTAVA" exist
 //   korvexprobe post ID         WM_COMMAND ID to the main window; exit 1 when none
 //   korvexprobe icons-shown     how many icons the notification area has shown
 //   korvexprobe taskbar         exit 0 when the desktop shows its taskbar
-//   korvexprobe hold            keeps a hidden window until ended, so the
-//                               desktop stays up between two copies of the program
+//   korvexprobe hold [CLASS TITLE]
+//                               keeps a hidden window until ended, so the
+//                               desktop stays up between two copies of the
+//                               program; with CLASS and TITLE, a window of that
+//                               class and title (a look-alike of the program's)
 //   korvexprobe balloon         the text of each balloon shown; exit 1 when none
 //   korvexprobe boxes           "caption|text" of each message box; exit 1 when none
 //   korvexprobe windows         every top-level window, for looking around
@@ -126,7 +130,7 @@ int Find() {
 int Count() {
     int count = 0;
     for (HWND window : TopLevelWindows())
-        if (ClassOf(window) == MAIN_NAME) ++count;
+        if (ClassOf(window) == MAIN_NAME && TextOf(window) == MAIN_NAME) ++count;
     Print(std::to_string(count));
     return 0;
 }
@@ -154,14 +158,15 @@ int IconsShown() {
 
 int TaskbarShown() { return Taskbar() && IsWindowVisible(Taskbar()) ? 0 : 1; }
 
-int Hold() {
+int Hold(const char* className, const char* title) {
     WNDCLASSA windowClass = {};
     windowClass.lpfnWndProc = DefWindowProcA;
     windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.lpszClassName = "KorvexProbeHold";
+    windowClass.lpszClassName = className;
     RegisterClassA(&windowClass);
-    CreateWindowExA(0, windowClass.lpszClassName, "", 0, 0, 0, 0, 0, nullptr, nullptr,
-                    windowClass.hInstance, nullptr);
+    if (!CreateWindowExA(0, windowClass.lpszClassName, title, 0, 0, 0, 0, 0, nullptr, nullptr,
+                         windowClass.hInstance, nullptr))
+        return 1;
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
     return 0;
@@ -246,7 +251,8 @@ int main(int argc, char** argv) {
     if (command == "post" && argc > 2) return Post(argv[2]);
     if (command == "icons-shown") return IconsShown();
     if (command == "taskbar") return TaskbarShown();
-    if (command == "hold") return Hold();
+    if (command == "hold" && argc > 3) return Hold(argv[2], argv[3]);
+    if (command == "hold") return Hold("KorvexProbeHold", "");
     if (command == "balloon") return Balloon();
     if (command == "boxes") return Boxes();
     if (command == "resources" && argc > 2) return Resources(argv[2]);
