@@ -6,13 +6,6 @@ namespace eventtest {
 
 namespace {
 
-std::vector<ShellCall> calls;
-
-BOOL WINAPI RecordCall(DWORD message, PNOTIFYICONDATAA data) {
-    calls.push_back({message, *data});
-    return TRUE;
-}
-
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_TIMER) return OnTimer(window, wParam);
     return DefWindowProcA(window, message, wParam, lParam);
@@ -30,8 +23,6 @@ const char* WindowClass() {
     }
     return name;
 }
-
-decltype(shellNotifyIcon) savedShellCall = nullptr;
 
 }  // namespace
 
@@ -57,9 +48,6 @@ void EventFixture::SetUp() {
     window = CreateWindowExA(0, WindowClass(), "ROTAVA", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100,
                              nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(nullptr, window);
-    savedShellCall = shellNotifyIcon;
-    shellNotifyIcon = RecordCall;
-    calls.clear();
     ASSERT_EQ(1, trayIcon.Create(GetModuleHandleA(nullptr), window, TRAY_ID, ICON_COUNT));
     ResetHotKeys();
     appState->openCloseTimer = 10;
@@ -68,8 +56,6 @@ void EventFixture::SetUp() {
 void EventFixture::TearDown() {
     if (appState && appState->openCloseTimerId) KillTimer(window, appState->openCloseTimerId);
     trayIcon.Destroy();
-    shellNotifyIcon = savedShellCall;
-    calls.clear();
     if (window) DestroyWindow(window);
     window = nullptr;
     DriveFixture::TearDown();
@@ -89,7 +75,7 @@ bool EventFixture::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
     return true;
 }
 
-const std::vector<ShellCall>& EventFixture::Calls() const { return calls; }
-void EventFixture::ClearCalls() { calls.clear(); }
+const std::vector<ShellCall>& EventFixture::Calls() const { return testsupport::ShellCalls(); }
+void EventFixture::ClearCalls() { testsupport::ShellCalls().clear(); }
 
 }  // namespace eventtest

@@ -13,13 +13,11 @@
 
 #include "drive_events.h"
 #include "drive_fixture.h"
+#include "shell_recorder.h"
 
 namespace eventtest {
 
-struct ShellCall {
-    DWORD message;
-    NOTIFYICONDATAA data;
-};
+using testsupport::ShellCall;
 
 // One SCSI request of the log: "ha:tgt:lun cdb".
 std::vector<std::string> Commands(const simtest::SimBus& sim);
@@ -40,6 +38,7 @@ protected:
     void ClearCalls();
 
     HWND window = nullptr;
+    testsupport::ShellRecorder shell;
 };
 
 }  // namespace eventtest

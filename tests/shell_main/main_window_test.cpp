@@ -13,6 +13,7 @@
 #include "drive_fixture.h"
 #include "messages.h"
 #include "program_objects.h"
+#include "shell_recorder.h"
 #include "tray_icon.h"
 
 using drivetest::CdromSection;
@@ -21,17 +22,8 @@ using drivetest::WriteSettingsFile;
 
 namespace {
 
-struct ShellCall {
-    DWORD message;
-    NOTIFYICONDATAA data;
-};
-
-std::vector<ShellCall> calls;
-
-BOOL WINAPI RecordCall(DWORD message, PNOTIFYICONDATAA data) {
-    calls.push_back({message, *data});
-    return TRUE;
-}
+using testsupport::ShellCall;
+std::vector<ShellCall>& calls = testsupport::ShellCalls();
 
 // Two CD-ROM drives behind a disk, as a user's machine might have them.
 const std::string kBus = std::string("[bus]\nadapters=1\n[adapter.0]\ntargets=8\n") +
@@ -66,9 +58,6 @@ class MainWindowTest : public drivetest::DriveFixture {
 protected:
     void SetUp() override {
         DriveFixture::SetUp();
-        calls.clear();
-        savedShell = shellNotifyIcon;
-        shellNotifyIcon = RecordCall;
         ASSERT_TRUE(RegisterMainWindowClass(Self()));
     }
 
@@ -78,7 +67,6 @@ protected:
         ShutdownSequence(nullptr);
         SetPriorityClass(GetCurrentProcess(), NORMAL_PRIORITY_CLASS);
         UnregisterMainWindowClass(Self());
-        shellNotifyIcon = savedShell;
         DriveFixture::TearDown();
     }
 
@@ -119,7 +107,7 @@ protected:
 
     HWND window = nullptr;
     int quitCode = -1;
-    BOOL(WINAPI* savedShell)(DWORD, PNOTIFYICONDATAA) = nullptr;
+    testsupport::ShellRecorder shell;
 };
 
 TEST_F(MainWindowTest, StartUpBindsTheBusAddsTheIconAndShowsTheBalloon) {

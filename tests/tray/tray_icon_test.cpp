@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "shell_recorder.h"
 #include "test_icons.h"
 
 namespace {
@@ -17,17 +18,8 @@ constexpr UINT CALLBACK_MESSAGE = 32770;
 constexpr UINT BALLOON_TIMEOUT = 10000;
 constexpr std::uint32_t SLOTS = 8;
 
-struct ShellCall {
-    DWORD message;
-    NOTIFYICONDATAA data;
-};
-
-std::vector<ShellCall> calls;
-
-BOOL WINAPI RecordCall(DWORD message, PNOTIFYICONDATAA data) {
-    calls.push_back({message, *data});
-    return TRUE;
-}
+using testsupport::ShellCall;
+std::vector<ShellCall>& calls = testsupport::ShellCalls();
 
 bool IconAlive(HICON icon) {
     ICONINFO info;
@@ -55,14 +47,10 @@ HWND HiddenWindow() {
 class TrayIconTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        saved = shellNotifyIcon;
-        shellNotifyIcon = RecordCall;
-        calls.clear();
         window = HiddenWindow();
         ASSERT_NE(window, nullptr);
     }
     void TearDown() override {
-        shellNotifyIcon = saved;
         DestroyWindow(window);
     }
 
@@ -77,7 +65,7 @@ protected:
         ASSERT_NE(tray.slots[1].icon, nullptr);
     }
 
-    BOOL(WINAPI* saved)(DWORD, PNOTIFYICONDATAA) = nullptr;
+    testsupport::ShellRecorder shell;
     HWND window = nullptr;
 };
 
