@@ -98,6 +98,16 @@ protected:
 
     LRESULT Command(WPARAM id) { return SendMessageA(window, WM_COMMAND, id, 0); }
 
+    // The start-up showed exactly one box, owned by the main window.
+    void ExpectOnlyBox(const char* text, const char* caption, UINT style) {
+        ASSERT_EQ(1u, boxes->Count());
+        const auto& box = boxes->Boxes()[0];
+        EXPECT_EQ(window, box.owner);
+        EXPECT_EQ(text, box.text);
+        EXPECT_EQ(caption, box.caption);
+        EXPECT_EQ(style, box.style);
+    }
+
     std::vector<ShellCall> Balloons() const {
         std::vector<ShellCall> out;
         for (const auto& call : calls)
@@ -165,12 +175,7 @@ TEST_F(MainWindowTest, AMutexOfTheSameNameStopsTheStartUpAndIsLeftAlone) {
     ASSERT_NE(nullptr, other);
 
     ASSERT_NE(nullptr, Start());  // the window exists until the posted close
-    ASSERT_EQ(1u, boxes->Count());
-    const auto& box = boxes->Boxes()[0];
-    EXPECT_EQ(window, box.owner);
-    EXPECT_EQ("既に起動しています。", box.text);
-    EXPECT_EQ("確認情報", box.caption);
-    EXPECT_EQ(FORM_CONFIRM, box.style);
+    ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox("既に起動しています。", "確認情報", FORM_CONFIRM));
     EXPECT_EQ(0u, aspiBus.GetEntryCount());
     EXPECT_FALSE(trayIcon.IsCreated());
 
@@ -191,12 +196,8 @@ TEST_F(MainWindowTest, ALibraryThatCannotBeLoadedClosesTheWindowWithoutAnIcon) {
         calls.clear();
         appState->aspiDll = name;
         ASSERT_NE(nullptr, Start());
-        ASSERT_EQ(1u, boxes->Count());
-        const auto& box = boxes->Boxes()[0];
-        EXPECT_EQ(window, box.owner);
-        EXPECT_EQ("ASPI32の生成に失敗しました。", box.text);
-        EXPECT_EQ("エラー情報", box.caption);
-        EXPECT_EQ(FORM_ERROR, box.style);
+        ASSERT_NO_FATAL_FAILURE(
+            ExpectOnlyBox("ASPI32の生成に失敗しました。", "エラー情報", FORM_ERROR));
         EXPECT_TRUE(MutexExists());
 
         EXPECT_TRUE(Pump());
@@ -214,12 +215,8 @@ TEST_F(MainWindowTest, ATrayIconThatCannotBeCreatedUndoesTheLibraryAndTheMutex) 
     ASSERT_EQ(1, trayIcon.Create(Self(), holder, 5, 1));  // a second Create fails
 
     ASSERT_NE(nullptr, Start());
-    ASSERT_EQ(1u, boxes->Count());
-    const auto& box = boxes->Boxes()[0];
-    EXPECT_EQ(window, box.owner);
-    EXPECT_EQ("タスクトレイアイコンの生成に失敗しました。", box.text);
-    EXPECT_EQ("エラー情報", box.caption);
-    EXPECT_EQ(FORM_ERROR, box.style);
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectOnlyBox("タスクトレイアイコンの生成に失敗しました。", "エラー情報", FORM_ERROR));
     EXPECT_EQ(9u, aspiBus.GetEntryCount());
     EXPECT_EQ(0u, appState->driveCount);  // no scan after the failure
 
