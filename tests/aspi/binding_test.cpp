@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "bus.h"
 #include "sim_fixture.h"
@@ -39,6 +41,15 @@ aspi::SRB_ExecSCSICmd TestUnitReadyBlock(std::uint8_t adapter, std::uint8_t targ
     return srb;
 }
 
+// The values given to RegisterASPI32Client, in the order of the calls.
+std::vector<unsigned long> Registrations(const SimBus& sim) {
+    std::vector<unsigned long> values;
+    for (const auto& line : sim.Log())
+        if (line.kind == "RegisterASPI32Client")
+            values.push_back(std::stoul(line["value"], nullptr, 16));
+    return values;
+}
+
 }  // namespace
 
 TEST(Load, FullLibraryFindsAllNineEntries) {
@@ -59,26 +70,16 @@ TEST(Load, RegistersTheUserValueOnce) {
     SimBus sim(kTwoAdapters);
     AspiBinding binding;
     ASSERT_EQ(1, binding.Load(0x12345678, Library("simaspi.dll").c_str()));
-    int registrations = 0;
-    for (const auto& line : sim.Log()) {
-        if (line.kind != "RegisterASPI32Client") continue;
-        ++registrations;
-        EXPECT_EQ(0x12345678u, std::stoul(line["value"], nullptr, 16));
-    }
-    EXPECT_EQ(1, registrations);
+    EXPECT_EQ(std::vector<unsigned long>{0x12345678}, Registrations(sim));
 }
 
 TEST(Load, BuslookFormRegistersZero) {
     SimBus sim(kTwoAdapters);
     AspiBinding binding;
     ASSERT_EQ(1, binding.Load(Library("simaspi.dll").c_str()));
-    bool seen = false;
-    for (const auto& line : sim.Log())
-        if (line.kind == "RegisterASPI32Client") {
-            seen = true;
-            EXPECT_EQ(0u, std::stoul(line["value"], nullptr, 16));
-        }
-    EXPECT_TRUE(seen);
+    const auto values = Registrations(sim);
+    EXPECT_FALSE(values.empty());
+    for (unsigned long value : values) EXPECT_EQ(0u, value);
 }
 
 TEST(Load, LibraryWithOnlyTheTwoRequiredEntries) {
