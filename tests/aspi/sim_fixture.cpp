@@ -8,14 +8,14 @@
 
 namespace simtest {
 
-namespace {
-
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
+
+namespace {
 
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;

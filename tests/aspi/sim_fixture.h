@@ -13,6 +13,8 @@ namespace simtest {
 std::string BinDir();
 // Full path of a library beside the test executable.
 std::string Library(const char* name);
+// The whole file, byte for byte; empty when it cannot be read.
+std::string ReadFile(const std::string& path);
 
 // A request or call seen by the simulated library, as key=value tokens.
 struct LogLine {

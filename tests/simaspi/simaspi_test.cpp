@@ -14,28 +14,15 @@
 #include <vector>
 
 #include "aspi32.h"
+#include "sim_fixture.h"
 
 using namespace aspi;
 
 namespace {
 
-std::string ExeDir() {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path, n);
-    return s.substr(0, s.find_last_of("\\/") + 1);
-}
-
-std::string ReadText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 std::vector<std::string> Lines(const std::string& path) {
     std::vector<std::string> lines;
-    std::istringstream in(ReadText(path));
+    std::istringstream in(simtest::ReadFile(path));
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
@@ -110,7 +97,7 @@ protected:
                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         HANDLE old = GetStdHandle(STD_ERROR_HANDLE);
         SetStdHandle(STD_ERROR_HANDLE, err);
-        dll_ = LoadLibraryA((ExeDir() + dll).c_str());
+        dll_ = LoadLibraryA((simtest::BinDir() + dll).c_str());
         SetStdHandle(STD_ERROR_HANDLE, old);
         CloseHandle(err);
         ASSERT_NE(nullptr, dll_);
@@ -275,7 +262,7 @@ TEST_F(SimBus, MalformedBusFileMeansNoAdapters) {
     };
     for (const auto& c : cases) {
         Load(c.text);
-        EXPECT_EQ("simaspi: " + bus_ + ":" + c.message + "\n", ReadText(err_)) << c.text;
+        EXPECT_EQ("simaspi: " + bus_ + ":" + c.message + "\n", simtest::ReadFile(err_)) << c.text;
         EXPECT_EQ(0xE800u, support_());
         EXPECT_EQ(SS_INVALID_HA, HaInquiry(0));
         EXPECT_EQ(0x100 + SS_INVALID_HA, DevType(1));
@@ -290,18 +277,18 @@ TEST_F(SimBus, MalformedBusFileMeansNoAdapters) {
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     HANDLE old = GetStdHandle(STD_ERROR_HANDLE);
     SetStdHandle(STD_ERROR_HANDLE, err);
-    dll_ = LoadLibraryA((ExeDir() + "simaspi.dll").c_str());
+    dll_ = LoadLibraryA((simtest::BinDir() + "simaspi.dll").c_str());
     SetStdHandle(STD_ERROR_HANDLE, old);
     CloseHandle(err);
     support_ = Proc<GetASPI32SupportInfoFn>(dll_, "GetASPI32SupportInfo");
-    EXPECT_EQ("simaspi: " + dir_ + "missing.ini:0: cannot read the bus file\n", ReadText(err_));
+    EXPECT_EQ("simaspi: " + dir_ + "missing.ini:0: cannot read the bus file\n", simtest::ReadFile(err_));
     EXPECT_EQ(0xE800u, support_());
 }
 
 TEST_F(SimBus, CommentsBlankLinesAndCrlf) {
     Load("; a bus\r\n\r\n[bus]   ; the bus\r\nstatus=0x04 ; odd status\r\nadapters=3\r\n"
          "dll_version=0x04030201\r\n[adapter.1]\r\nmanager=MGR  ; padded\r\n");
-    EXPECT_EQ("", ReadText(err_));
+    EXPECT_EQ("", simtest::ReadFile(err_));
     EXPECT_EQ(0x0403u, support_());
     EXPECT_EQ(0x04030201u, Proc<GetASPI32DLLVersionFn>(dll_, "GetASPI32DLLVersion")());
     SRB_HAInquiry ha;
@@ -443,7 +430,7 @@ TEST_F(SimBus, SpeedPolicies) {
         std::string text = std::string("[adapter.0]\n[device.0.3]\ntype=5\ncurrent_speed=100\n") +
                            c.keys + "\n";
         Load(text.c_str());
-        ASSERT_EQ("", ReadText(err_)) << c.keys;
+        ASSERT_EQ("", simtest::ReadFile(err_)) << c.keys;
         ASSERT_EQ(SS_COMP, SetSpeed(3, c.request));
         EXPECT_EQ(c.expect, CurrentSpeed(3)) << c.keys << " request " << c.request;
     }
@@ -456,7 +443,7 @@ TEST_F(SimBus, SpeedPolicies) {
     SetSpeed(3, 6550);
     EXPECT_EQ(6600, CurrentSpeed(3));
     EXPECT_EQ("0:3:0 type=5 speed=6600 tray=closed medium=1 locked=0 inactivity=0\n",
-              ReadText(state_));
+              simtest::ReadFile(state_));
 }
 
 TEST_F(SimBus, TrayLockAndMedium) {
@@ -520,7 +507,7 @@ TEST_F(SimBus, ModeSelectSetsInactivity) {
     ASSERT_EQ(SS_COMP, SetInactivity(3, {0, 0, 0, 0, 0, 0, 0, 0, 0x0D, 6, 0, 0x0F, 0, 0x3C, 0, 0x4B}));
     EXPECT_EQ(0x0F, Sense(3, 0x0D)[11]);
     EXPECT_EQ("0:3:0 type=5 speed=1408 tray=closed medium=1 locked=0 inactivity=15\n",
-              ReadText(state_));
+              simtest::ReadFile(state_));
     // With an 8-byte block descriptor before the page; the high nibble is not the code's.
     ASSERT_EQ(SS_COMP, SetInactivity(3, {0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 8, 0,
                                          0x0D, 6, 0, 0x23, 0, 0x3C, 0, 0x4B}));
