@@ -30,6 +30,9 @@ std::string StateOf(const simtest::SimBus& sim, const std::string& address,
 // The CDBs of the SCSI requests logged, in hex, addressed to ha/tgt.
 std::vector<std::string> Cdbs(const simtest::SimBus& sim);
 
+// The speed list (KB/s) of a 52x drive, for the speeds= key of a bus file.
+constexpr const char* kSpeeds52x = "706,1411,2117,2822,4234,5645,7056,8467,9173";
+
 // A CD-ROM drive section of a bus file.
 std::string CdromSection(unsigned adapter, unsigned target, const std::string& vendor,
                         const std::string& product, const std::string& revision,

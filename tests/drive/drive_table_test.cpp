@@ -6,12 +6,11 @@
 #include "window_services.h"
 
 using drivetest::CdromSection;
+using drivetest::kSpeeds52x;
 using drivetest::Cdbs;
 using drivetest::StateOf;
 
 namespace {
-
-const char* const kSpeeds52x = "706,1411,2117,2822,4234,5645,7056,8467,9173";
 
 // Adapters of eight targets; failing is the one whose inquiry fails, if any.
 std::string BusHeader(unsigned adapters, unsigned failing = 0xFF) {

@@ -9,14 +9,13 @@
 #include "window_services.h"
 
 using drivetest::CdromSection;
+using drivetest::kSpeeds52x;
 using drivetest::StateOf;
 using eventtest::Commands;
 using eventtest::MediaCommands;
 using Lines = std::vector<std::string>;
 
 namespace {
-
-const char* const kSpeeds52x = "706,1411,2117,2822,4234,5645,7056,8467,9173";
 
 class Dispatch : public eventtest::EventFixture {
 protected:

@@ -6,11 +6,10 @@
 #include "events_fixture.h"
 
 using drivetest::CdromSection;
+using drivetest::kSpeeds52x;
 using drivetest::StateOf;
 
 namespace {
-
-const char* const kSpeeds52x = "706,1411,2117,2822,4234,5645,7056,8467,9173";
 
 class Resume : public eventtest::EventFixture {
 protected:
