@@ -209,7 +209,10 @@ ParseResult Parser::Run(const std::string& text) {
         }
     }
 
-    std::size_t count = adapterCountGiven_ ? adapterCount_ : adapters_.size();
+    // Without a count the highest section number sets it; the gaps hold
+    // default adapters, so [adapter.2] is never dropped behind [adapter.0].
+    std::size_t count = adapterCount_;
+    if (!adapterCountGiven_) count = adapters_.empty() ? 0 : std::size_t(adapters_.rbegin()->first) + 1;
     for (std::size_t i = 0; i < count; ++i) {
         auto it = adapters_.find(int(i));
         bus_.adapters.push_back(it != adapters_.end() ? it->second : Adapter());
@@ -416,6 +419,18 @@ bool Parser::DeviceKey(const std::string& key, const std::string& value) {
     } else if (key == "inactivity") {
         if (!Number(key, value, 15, v)) return false;
         d.inactivity = std::uint8_t(v);
+    } else if (key == "inactivity_reserved") {
+        if (!Number(key, value, 0xF0, v)) return false;
+        d.inactivityReserved = std::uint8_t(v & 0xF0);
+    } else if (key == "block_descriptors") {
+        if (!Number(key, value, MAX_BLOCK_DESCRIPTOR_BYTES, v)) return false;
+        d.blockDescriptorBytes = std::uint8_t(v);
+    } else if (key == "page_reply") {
+        if (!Number(key, value, 0x3F, v)) return false;
+        d.pageReply = int(v);
+    } else if (key == "mode_data_cut") {
+        if (!Number(key, value, 0xFFFF, v)) return false;
+        d.modeDataCut = int(v);
     } else if (key == "pages") {
         d.pages.clear();
         if (value.empty()) return true;

@@ -140,8 +140,11 @@ Outcome ModeSense(const Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
     if (cdbLen < 9) return BadField();
     std::uint8_t page = cdb[2] & 0x3F;
     if (!d.HasPage(page)) return BadField();
-    std::uint8_t data[MODE_HEADER_LEN + CAPABILITIES_PAGE_LEN] = {};
-    std::uint8_t* p = data + MODE_HEADER_LEN;
+    std::uint8_t data[MODE_HEADER_LEN + MAX_BLOCK_DESCRIPTOR_BYTES + CAPABILITIES_PAGE_LEN] = {};
+    const std::size_t descriptors = d.blockDescriptorBytes;
+    PutBig16(data + 6, std::uint16_t(descriptors));
+    for (std::size_t i = 0; i < descriptors; ++i) data[MODE_HEADER_LEN + i] = 0xEE;
+    std::uint8_t* p = data + MODE_HEADER_LEN + descriptors;
     std::size_t pageLen;
     if (page == PAGE_CAPABILITIES) {
         if (d.fail & FAIL_MODESENSE_2A) return Injected();
@@ -156,14 +159,16 @@ Outcome ModeSense(const Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
         pageLen = CD_PARAMETERS_PAGE_LEN;
         p[0] = PAGE_CD_PARAMETERS;
         p[1] = std::uint8_t(pageLen - 2);
-        p[3] = d.inactivity & 0x0F;
+        p[3] = std::uint8_t(d.inactivityReserved | (d.inactivity & 0x0F));
         PutBig16(p + 4, 60);  // S units per M unit
         PutBig16(p + 6, 75);  // F units per S unit
     } else {
         return BadField();  // listed, but the model has no contents for it
     }
-    std::size_t total = MODE_HEADER_LEN + pageLen;
-    PutBig16(data, std::uint16_t(total - 2));  // mode data length
+    if (d.pageReply >= 0) p[0] = std::uint8_t(d.pageReply);
+    std::size_t total = MODE_HEADER_LEN + descriptors + pageLen;
+    if (d.modeDataCut >= 0 && std::size_t(d.modeDataCut) < total) total = std::size_t(d.modeDataCut);
+    if (total >= 2) PutBig16(data, std::uint16_t(total - 2));  // mode data length
     Reply(data, total, Big16(cdb + 7), buf, bufLen);
     return Done();
 }

@@ -54,6 +54,9 @@ constexpr std::size_t PRODUCT_LEN = 16;
 constexpr std::size_t REVISION_LEN = 4;
 constexpr std::size_t ADAPTER_TEXT_LEN = 16;
 
+// Room for block descriptors in a MODE SENSE reply (eight bytes each).
+constexpr std::uint32_t MAX_BLOCK_DESCRIPTOR_BYTES = 64;
+
 struct Device {
     std::uint8_t adapter = 0;
     std::uint8_t target = 0;
@@ -78,6 +81,12 @@ struct Device {
     std::uint16_t currentSpeed = 0;
     std::uint8_t inactivity = 0;
     std::vector<std::uint8_t> pages;
+
+    // Odd but lawful mode data, and faulty replies.
+    std::uint8_t inactivityReserved = 0;    // high bits set beside the code
+    std::uint8_t blockDescriptorBytes = 0;  // block descriptors before the page
+    int pageReply = -1;                     // page code answered instead of the one asked
+    int modeDataCut = -1;                   // bytes of mode data sent, header included
 
     bool HasPage(std::uint8_t page) const;
 };

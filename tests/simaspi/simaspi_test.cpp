@@ -300,6 +300,15 @@ TEST_F(SimBus, CommentsBlankLinesAndCrlf) {
     // Each load reads its bus afresh.
     Load("[adapter.0]\n[adapter.1]\n");
     EXPECT_EQ(0x0102u, support_());
+    // Without a count the highest section sets it; the gap holds a default adapter.
+    Load("[adapter.0]\n[adapter.2]\nidentifier=THIRD\n");
+    EXPECT_EQ(0x0103u, support_());
+    ASSERT_EQ(SS_COMP, HaInquiry(2, &ha));
+    EXPECT_EQ(0, std::memcmp(ha.HA_Identifier, "THIRD           ", 16));
+    ASSERT_EQ(SS_COMP, HaInquiry(1, &ha));
+    EXPECT_EQ(0, std::memcmp(ha.HA_Identifier, "SIMBUS          ", 16));
+    Load("[device.0.1]\ntype=5\n");
+    EXPECT_EQ(0x0100u, support_());  // no adapter section, no adapter
 }
 
 TEST_F(SimBus, StatusesAndInjectedFailures) {
