@@ -78,7 +78,10 @@ int ScsiDevice::GetLockState(std::uint8_t adapter, std::uint8_t target, std::uin
     std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
     if (!ModeSense(scsi::PAGE_CD_CAPABILITIES, scsi::NO_SENSE, adapter, target, lun, data))
         return 0;
-    const std::uint8_t lock = data[scsi::CAP_LOCK_BYTE];
+    const std::uint8_t* page = scsi::FindModePage(data, sizeof data, scsi::PAGE_CD_CAPABILITIES,
+                                                  scsi::CAP_LOCK_BYTE + 1);
+    if (!page) return 0;
+    const std::uint8_t lock = page[scsi::CAP_LOCK_BYTE];
     if (lock & scsi::CAP_LOCK_STATE) locked = 1;
     return (lock & scsi::CAP_LOCK_SUPPORTED) ? 1 : 0;
 }
@@ -94,8 +97,11 @@ int CdromDevice::GetReadSpeeds(std::uint8_t adapter, std::uint8_t target, std::u
     std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
     if (!ModeSense(scsi::PAGE_CD_CAPABILITIES, aspi::SENSE_LEN, adapter, target, lun, data))
         return 0;
-    current = scsi::BigEndian16(data + scsi::CAP_CURRENT_READ_SPEED);
-    maximum = scsi::BigEndian16(data + scsi::CAP_MAX_READ_SPEED);
+    const std::uint8_t* page = scsi::FindModePage(data, sizeof data, scsi::PAGE_CD_CAPABILITIES,
+                                                  scsi::CAP_CURRENT_READ_SPEED + 2);
+    if (!page) return 0;
+    current = scsi::BigEndian16(page + scsi::CAP_CURRENT_READ_SPEED);
+    maximum = scsi::BigEndian16(page + scsi::CAP_MAX_READ_SPEED);
     return 1;
 }
 
@@ -118,10 +124,12 @@ std::uint32_t CdromDevice::ProbeSpeeds(std::uint8_t adapter, std::uint8_t target
         if (!SetReadSpeed(adapter, target, lun, RequestSpeed(x))) continue;
         std::uint16_t current = 0, top = 0;
         if (!GetReadSpeeds(adapter, target, lun, current, top)) continue;
-        // Only the last speed stored is compared, so a factor of 0 is never kept.
-        if (SpeedToFactor(current) == previous) continue;
+        // A drive spinning up may report next to nothing: a factor of 0 is
+        // no speed a user could choose.
+        const std::uint32_t factor = SpeedToFactor(current);
+        if (factor == 0 || factor == previous) continue;
         list[count++] = current;
-        previous = SpeedToFactor(current);
+        previous = factor;
     }
 
     SetReadSpeed(adapter, target, lun, initial);
@@ -133,7 +141,10 @@ int CdromDevice::GetInactivityTimer(std::uint8_t adapter, std::uint8_t target, s
     std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
     if (!ModeSense(scsi::PAGE_CD_PARAMETERS, aspi::SENSE_LEN, adapter, target, lun, data))
         return 0;
-    code = data[scsi::CDPARAM_INACTIVITY];
+    const std::uint8_t* page = scsi::FindModePage(data, sizeof data, scsi::PAGE_CD_PARAMETERS,
+                                                  scsi::CDPARAM_INACTIVITY + 1);
+    if (!page) return 0;
+    code = page[scsi::CDPARAM_INACTIVITY] & scsi::CDPARAM_INACTIVITY_MASK;
     return 1;
 }
 

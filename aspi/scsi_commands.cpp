@@ -102,11 +102,23 @@ void CdParametersPage(std::uint8_t code, std::uint8_t (&list)[MODE_SELECT_CD_PAR
     std::memset(list, 0, sizeof list);  // header: no block descriptor
     list[MODE_HEADER_LEN + 0] = PAGE_CD_PARAMETERS;
     list[MODE_HEADER_LEN + 1] = CDPARAM_PAGE_LEN;
-    list[MODE_HEADER_LEN + 3] = code;
+    list[MODE_HEADER_LEN + CDPARAM_INACTIVITY] = code;
     list[MODE_HEADER_LEN + 4] = High(CDPARAM_S_PER_M);
     list[MODE_HEADER_LEN + 5] = Low(CDPARAM_S_PER_M);
     list[MODE_HEADER_LEN + 6] = High(CDPARAM_F_PER_S);
     list[MODE_HEADER_LEN + 7] = Low(CDPARAM_F_PER_S);
+}
+
+const std::uint8_t* FindModePage(const std::uint8_t* data, std::uint32_t size, std::uint8_t page,
+                                 std::uint32_t need) {
+    if (size < MODE_HEADER_LEN) return nullptr;
+    // The mode data length does not count its own two bytes.
+    std::uint32_t end = BigEndian16(data + MODE_DATA_LENGTH) + 2u;
+    if (end > size) end = size;
+    const std::uint32_t at = MODE_HEADER_LEN + BigEndian16(data + MODE_BLOCK_DESCRIPTOR_LENGTH);
+    if (at >= end || end - at < need || need == 0) return nullptr;
+    if ((data[at] & MODE_PAGE_CODE_MASK) != page) return nullptr;
+    return data + at;
 }
 
 }  // namespace scsi

@@ -49,14 +49,20 @@ constexpr std::uint32_t MODE_SELECT_CD_PARAMETERS_LEN = 16;
 constexpr std::uint32_t START_STOP_DATA_LEN = 14;
 constexpr std::uint32_t PREVENT_ALLOW_DATA_LEN = 255;
 
-// Mode data read back: an 8-byte MODE SENSE(10) header, then the page.
+// Mode data read back: an 8-byte MODE SENSE(10) header (mode data length in
+// bytes 0..1, block descriptor length in bytes 6..7), the block descriptors,
+// then the page. Field offsets below count from the page's first byte.
 constexpr std::uint32_t MODE_HEADER_LEN = 8;
-constexpr std::uint32_t CAP_LOCK_BYTE = MODE_HEADER_LEN + 6;
+constexpr std::uint32_t MODE_DATA_LENGTH = 0;
+constexpr std::uint32_t MODE_BLOCK_DESCRIPTOR_LENGTH = 6;
+constexpr std::uint8_t MODE_PAGE_CODE_MASK = 0x3F;
+constexpr std::uint32_t CAP_LOCK_BYTE = 6;
 constexpr std::uint8_t CAP_LOCK_SUPPORTED = 0x01;
 constexpr std::uint8_t CAP_LOCK_STATE = 0x02;
-constexpr std::uint32_t CAP_MAX_READ_SPEED = MODE_HEADER_LEN + 8;
-constexpr std::uint32_t CAP_CURRENT_READ_SPEED = MODE_HEADER_LEN + 14;
-constexpr std::uint32_t CDPARAM_INACTIVITY = MODE_HEADER_LEN + 3;
+constexpr std::uint32_t CAP_MAX_READ_SPEED = 8;
+constexpr std::uint32_t CAP_CURRENT_READ_SPEED = 14;
+constexpr std::uint32_t CDPARAM_INACTIVITY = 3;
+constexpr std::uint8_t CDPARAM_INACTIVITY_MASK = 0x0F;  // the high bits are reserved
 
 // Page 0Dh as MODE SELECT sends it: S units per M unit and F units per S unit.
 constexpr std::uint8_t CDPARAM_PAGE_LEN = 6;
@@ -89,6 +95,12 @@ aspi::SRB_ExecSCSICmd MakeRequest(const Command& command, std::uint8_t adapter,
 
 // Fills the 16-byte parameter list that sets the inactivity-timer code.
 void CdParametersPage(std::uint8_t code, std::uint8_t (&list)[MODE_SELECT_CD_PARAMETERS_LEN]);
+
+// The page of a MODE SENSE(10) reply in data (size bytes), past the header
+// and the block descriptors the reply announces; null unless its code is
+// page and the reply (by its mode data length) holds at least need bytes of it.
+const std::uint8_t* FindModePage(const std::uint8_t* data, std::uint32_t size, std::uint8_t page,
+                                 std::uint32_t need);
 
 inline std::uint16_t BigEndian16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>((p[0] << 8) | p[1]);

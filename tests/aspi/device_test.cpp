@@ -55,7 +55,11 @@ std::vector<std::string> SetSpeedCdbs(const SimBus& sim) {
 
 class Drive : public ::testing::Test {
 protected:
+    // A library reads its bus file when it is loaded: each bus needs a fresh
+    // load, and the old bus must be gone before the new one names its file.
     void Bind(const std::string& busFile) {
+        bus.Unload();
+        sim.reset();
         sim.reset(new SimBus(busFile));
         ASSERT_EQ(1, bus.Load(Library("simaspi.dll").c_str()));
         drive.bus = &bus;
@@ -221,6 +225,28 @@ TEST_F(Drive, ProbeOfADriveThatFallsBackStoresTheSpeedAgain) {
     EXPECT_EQ(2816, list[3]);
 }
 
+// Each case: a bus file's extra keys for a drive and what the probe stores.
+TEST_F(Drive, ProbeStoresDistinctFactorsNeverZero) {
+    const struct {
+        const char* keys;
+        std::vector<std::uint16_t> expected;
+    } cases[] = {
+        // Spinning up, the drive reports 40 KB/s after one request: x0 is no speed.
+        {"speeds=704,1408\nspeed_map=352:40\n", {704, 1408}},
+        // 700 and 708 KB/s are both x4: the factor counts, not the speed.
+        {"speeds=700,1408\nspeed_policy=nearest\nspeed_map=176:700,352:708,528:700\n", {700, 1408}},
+        // Rounding down, the top speed (x40.09) is reached only one step past x40.
+        {"speeds=704,1408,2816,4224,5632,7056\nspeed_policy=floor\n",
+         {704, 1408, 2816, 4224, 5632, 7056}},
+    };
+    for (const auto& c : cases) {
+        Bind(std::string("[adapter.0]\n[device.0.2]\ntype=5\n") + c.keys);
+        std::uint16_t list[32] = {};
+        const std::uint32_t count = drive.ProbeSpeeds(0, 2, 0, list, 32);
+        EXPECT_EQ(c.expected, std::vector<std::uint16_t>(list, list + count)) << c.keys;
+    }
+}
+
 TEST_F(Drive, ProbeOfADriveReportingMaximumZeroTriesOneX) {
     Bind("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704\nmax_speed=0\ncurrent_speed=704\n");
     std::uint16_t list[32] = {};
@@ -338,9 +364,11 @@ TEST_F(Drive, LockStateBits) {
          "[device.0.2]\ntype=5\nlockable=1\nlocked=0\n"
          "[device.0.3]\ntype=5\nlockable=0\n"
          "[device.0.4]\ntype=5\npages=0d\n"
-         "[device.0.5]\ntype=1\n");
+         "[device.0.5]\ntype=1\n"
+         "[device.0.7]\ntype=5\nlockable=0\nlocked=1\n");
     const struct { int target; int result; int locked; } cases[] = {
         {1, 1, 1}, {2, 1, 0}, {3, 0, 0}, {4, 0, 0} /* no page 2Ah */, {5, 0, 0}, {6, 0, 0},
+        {7, 0, 1} /* the state bit stands on its own */,
     };
     for (const auto& c : cases) {
         int locked = 7;
@@ -396,3 +424,42 @@ TEST_F(Drive, InactivityTimerRoundTrip) {
     EXPECT_EQ(99, code);
     EXPECT_EQ(0, drive.SetInactivityTimer(0, 3, 0, 1));
 }
+
+// The page starts after the header and the block descriptors the reply
+// announces; a reply of another page, or too short for a field, fails.
+TEST_F(Drive, ModePagesAreFoundWhereTheReplySaysTheyAre) {
+    const struct {
+        const char* keys;
+        int speeds, current, maximum;  // GetReadSpeeds
+        int lockResult, locked;        // GetLockState
+        int codeResult, code;          // GetInactivityTimer
+    } cases[] = {
+        {"", 1, 1408, 2816, 1, 1, 1, 3},
+        {"block_descriptors=8\n", 1, 1408, 2816, 1, 1, 1, 3},
+        {"block_descriptors=24\n", 1, 1408, 2816, 1, 1, 1, 3},
+        {"page_reply=0x0e\n", 0, 77, 77, 0, 0, 0, 77},
+        // Page 2Ah up to byte 14: the current speed (14..15) is not there.
+        {"mode_data_cut=23\n", 0, 77, 77, 1, 1, 1, 3},
+        {"block_descriptors=8\nmode_data_cut=31\n", 0, 77, 77, 1, 1, 1, 3},
+        // Three bytes of page 0Dh: no inactivity byte, no lock byte.
+        {"mode_data_cut=11\n", 0, 77, 77, 0, 0, 0, 77},
+        {"mode_data_cut=4\n", 0, 77, 77, 0, 0, 0, 77},
+        // Reserved high bits beside the code.
+        {"inactivity_reserved=0xf0\n", 1, 1408, 2816, 1, 1, 1, 3},
+    };
+    for (const auto& c : cases) {
+        Bind(std::string("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816\n"
+                         "current_speed=1408\nlocked=1\ninactivity=3\n") + c.keys);
+        std::uint16_t current = 77, maximum = 77;
+        EXPECT_EQ(c.speeds, drive.GetReadSpeeds(0, 2, 0, current, maximum)) << c.keys;
+        EXPECT_EQ(c.current, current) << c.keys;
+        EXPECT_EQ(c.maximum, maximum) << c.keys;
+        int locked = 7;
+        EXPECT_EQ(c.lockResult, drive.GetLockState(0, 2, 0, locked)) << c.keys;
+        EXPECT_EQ(c.locked, locked) << c.keys;
+        std::uint8_t code = 77;
+        EXPECT_EQ(c.codeResult, drive.GetInactivityTimer(0, 2, 0, code)) << c.keys;
+        EXPECT_EQ(c.code, code) << c.keys;
+    }
+}
+
