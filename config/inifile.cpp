@@ -130,7 +130,7 @@ int INIFILE::Read(const char* section, const char* key, float def, float* out) {
     if (!IsOpen()) return 0;
     char text[kNumberTextSize];
     GetPrivateProfileStringA(section, key, "", text, sizeof text, fileName.String(0));
-    *out = text[0] ? static_cast<float>(std::strtod(text, nullptr)) : def;
+    *out = text[0] ? ParseDecimalText(text) : def;
     return 1;
 }
 

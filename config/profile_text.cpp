@@ -1,7 +1,10 @@
 #include "profile_text.h"
 
+#include <cfloat>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -87,4 +90,34 @@ int ParseColourText(const char* text, std::uint32_t* colour) {
     *colour = (std::uint32_t(rgb[0]) & 0xFF) | (std::uint32_t(rgb[1]) & 0xFF) << 8 |
               (std::uint32_t(rgb[2]) & 0xFF) << 16;
     return 1;
+}
+
+float ParseDecimalText(const char* text) {
+    if (!text) return 0.0f;
+    const char* p = text;
+    while (IsBlank(*p)) ++p;
+    const char* start = p;
+    auto digits = [&p] {
+        const char* from = p;
+        while (*p >= '0' && *p <= '9') ++p;
+        return p != from;
+    };
+    if (*p == '+' || *p == '-') ++p;
+    bool any = digits();
+    if (*p == '.') {
+        ++p;
+        any = digits() || any;
+    }
+    if (!any) return 0.0f;
+    if (*p == 'e' || *p == 'E') {
+        const char* mark = p++;
+        if (*p == '+' || *p == '-') ++p;
+        if (!digits()) p = mark;  // "1e" is 1 followed by text
+    }
+    // Only the checked prefix reaches the runtime, which would also take hex
+    // floats, infinities and NaNs.
+    const std::string number(start, p);
+    const double value = std::strtod(number.c_str(), nullptr);
+    if (!(value >= -FLT_MAX && value <= FLT_MAX)) return 0.0f;
+    return static_cast<float>(value);
 }

@@ -52,3 +52,9 @@ void FormatColourText(std::uint32_t colour, char* out);
 // keeps its value, each component is the low byte of its number, bits 24-31
 // become 0. An empty (or null) text gives 0 and leaves colour unchanged.
 int ParseColourText(const char* text, std::uint32_t* colour);
+
+// Reads the decimal number at the start of text: leading blanks, then an
+// optional sign, digits with an optional decimal point, and an optional
+// exponent; what follows is ignored. Anything else (hex floats, "inf",
+// "nan", no digits) and a value a float cannot hold give 0.0.
+float ParseDecimalText(const char* text);

@@ -149,6 +149,12 @@ TEST_F(IniFileTest, MissingFileSectionOrKeyGivesTheDefault) {
     EXPECT_EQ(f, 2.5f);
     EXPECT_EQ(ini.Read("S", "Word", 7.0f, &f), 1);
     EXPECT_EQ(f, 0.0f);  // a text that is no number
+    for (const char* text : {"0x1p3", "inf", "nan", "1e999"}) {
+        ini.Write("S", "Odd", text);
+        f = 7.0f;
+        EXPECT_EQ(ini.Read("S", "Odd", 1.0f, &f), 1);
+        EXPECT_EQ(f, 0.0f) << text;
+    }
 }
 
 TEST_F(IniFileTest, ClosedObjectDoesNothing) {

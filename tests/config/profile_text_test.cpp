@@ -177,3 +177,21 @@ TEST(ColourText, EmptyOrNullTextChangesNothing) {
 }
 
 }  // namespace
+
+// Decimal text only: sign, digits, point, exponent; the rest is 0.0.
+TEST(DecimalText, TakesTheDecimalPrefixAndNothingElse) {
+    const struct {
+        const char* text;
+        float value;
+    } cases[] = {
+        {"2.5", 2.5f},      {"-0.5", -0.5f},     {"+3", 3.0f},      {"  7.25", 7.25f},
+        {"1e3", 1000.0f},   {"1.5E-1", 0.15f},   {".5", 0.5f},      {"4.", 4.0f},
+        {"12abc", 12.0f},   {"1e", 1.0f},        {"1e+", 1.0f},     {"2.5.6", 2.5f},
+        {"0x1p3", 0.0f},    {"0X10", 0.0f},      {"inf", 0.0f},     {"-INF", 0.0f},
+        {"nan", 0.0f},      {"infinity", 0.0f},  {"1e39", 0.0f},    {"-1e300", 0.0f},
+        {"", 0.0f},         {"-", 0.0f},         {".", 0.0f},       {"e5", 0.0f},
+        {"abc", 0.0f},      {"3.4e38", 3.4e38f},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.value, ParseDecimalText(c.text)) << c.text;
+    EXPECT_EQ(0.0f, ParseDecimalText(nullptr));
+}
