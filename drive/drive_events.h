@@ -24,6 +24,7 @@ constexpr WPARAM DEVICE_ARRIVED = 0x8000;
 constexpr WPARAM DEVICE_REMOVED = 0x8004;
 // Keystroke flags of a key message: the Alt context bit.
 constexpr LPARAM KEY_FLAG_ALT_CONTEXT = LPARAM(1) << 29;
+constexpr LPARAM KEY_FLAG_PREVIOUS_STATE = LPARAM(1) << 30;  // set on auto-repeat
 // Alt+'1'..'9','0' serve the first ten eligible devices in bus order.
 constexpr std::uint32_t HOT_KEY_COUNT = 10;
 

@@ -69,6 +69,19 @@ TEST_F(HotKeys, AltTwoTogglesTheSecondCdrom) {
     EXPECT_EQ(0u, boxes->Count());
 }
 
+TEST_F(HotKeys, AHeldKeyActsOnceNotOnEveryRepeat) {
+    ThreeDevices();
+    Press('1');
+    EXPECT_EQ(Lines{"0:0:0 1b0000000200"}, MediaCommands(*sim));
+    for (int i = 0; i < 3; ++i) {
+        Press('1', kAlt | KEY_FLAG_PREVIOUS_STATE);  // auto-repeat while held
+        EXPECT_EQ(Lines{}, MediaCommands(*sim)) << i;
+    }
+    EXPECT_EQ("open", StateOf(*sim, "0:0:0", "tray"));
+    Press('1');  // released and pressed again
+    EXPECT_EQ(Lines{"0:0:0 1b0000000300"}, MediaCommands(*sim));
+}
+
 TEST_F(HotKeys, OtherDeviceTypesAreAlwaysEjected) {
     ThreeDevices();
     for (int i = 0; i < 3; ++i) {
