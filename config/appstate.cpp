@@ -3,7 +3,7 @@
 #include <new>
 
 #include "resource_ids.h"
-#include "inifile.h"
+#include "settings.h"
 #include "window_services.h"
 
 AppState* appState = nullptr;
@@ -14,33 +14,6 @@ static_assert(ICON_RESOURCE_IDS[0] == IDI_MEDIA_STANDARD && ICON_RESOURCE_IDS[1]
                   ICON_RESOURCE_IDS[5] == IDI_DRIVE_COLOURFUL &&
                   ICON_RESOURCE_IDS[6] == IDI_DRIVE_SIMPLE && ICON_RESOURCE_IDS[7] == IDI_DRIVE_MONO,
               "the icon slots follow the style list: four media looks, then four drive looks");
-
-namespace {
-
-constexpr const char* COMMON_SECTION = "COMMON";
-constexpr const char* ASPIDLL_KEY = "ASPIDLL";
-constexpr const char* DEFAULT_ASPI_DLL = "WNASPI32.DLL";
-constexpr unsigned int ASPI_DLL_BUFFER_SIZE = 260;  // a full path, MAX_PATH
-
-// The library name is the one setting needed before the main window exists:
-// the binding happens during the window's creation.
-void ReadAspiDll(AppState& state) {
-    INIFILE file;
-    if (!file.Open(SETTINGS_FILE)) return;
-    char name[ASPI_DLL_BUFFER_SIZE] = "";
-    file.Read(COMMON_SECTION, ASPIDLL_KEY, "", name, sizeof name);
-    if (name[0] != '\0') {
-        state.aspiDll = name;
-    } else {
-        // A first start (or an emptied key) gets the usual library, and the
-        // file shows the user where to change it.
-        state.aspiDll = DEFAULT_ASPI_DLL;
-        file.Write(COMMON_SECTION, ASPIDLL_KEY, DEFAULT_ASPI_DLL);
-    }
-    file.Close();
-}
-
-}  // namespace
 
 bool CreateAppState(HINSTANCE instance) {
     // Value-initialised: every plain field zero, the seven strings empty.
@@ -58,7 +31,7 @@ bool CreateAppState(HINSTANCE instance) {
                        &state.menuLock,      &state.menuUnlock};
     for (CSTR* text : strings) text->RegisterErrorTrap(CstrErrorTrap);
 
-    ReadAspiDll(state);
+    LoadLibraryName();
     return true;
 }
 

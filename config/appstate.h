@@ -72,6 +72,13 @@ struct AppState {
     CSTR menuOpenClose;
     CSTR menuLock;
     CSTR menuUnlock;
+    // Kept by the settings file code: set once a load has run (until then
+    // nothing reads or writes settings or drives), and while the file is
+    // there but cannot be read (saving then writes nothing); the library
+    // name too when it could not be read at creation.
+    std::int32_t settingsLoaded;
+    std::int32_t settingsUnreadable;
+    std::int32_t aspiDllUnread;
 };
 
 static_assert(sizeof(AppState::drives) == MAX_DRIVES * sizeof(DriveEntry),

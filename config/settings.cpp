@@ -6,12 +6,23 @@
 #include "appstate.h"
 #include "drive_table.h"
 #include "inifile.h"
+#include "window_services.h"
+
+const char* const SETTINGS_NOT_SAVED =
+    "設定ファイルを読み込めなかったため、設定を書き込みませんでした。";
 
 namespace {
 
 constexpr unsigned int LIBRARY_NAME_SIZE = 260;
 constexpr unsigned int MENU_TEXT_SIZE = 30;  // 29 bytes of text
 constexpr std::uint32_t SPIN_DOWN_MAX = 15;
+constexpr const char* ASPIDLL_KEY = "ASPIDLL";
+constexpr const char* DEFAULT_ASPI_DLL = "WNASPI32.DLL";
+
+// A file held open by another program (an editor, a virus scanner, a sync
+// tool) is usually let go within moments.
+constexpr int READ_ATTEMPTS = 5;
+constexpr DWORD READ_RETRY_MS = 100;
 
 // What a drive's section holds, between the file and the drive table.
 struct DriveSection {
@@ -66,7 +77,7 @@ constexpr Key<R> Text(const char* name, char (R::*field)[DRIVE_TEXT_SIZE]) {
 }
 
 const Key<AppState> commonKeys[] = {
-    String("ASPIDLL", &AppState::aspiDll, "", LIBRARY_NAME_SIZE, false),
+    String(ASPIDLL_KEY, &AppState::aspiDll, "", LIBRARY_NAME_SIZE, false),
     Signed("Update", &AppState::update, 1),
     Signed("MediaControl", &AppState::mediaControl, 0),
     Signed("UseOpenClose", &AppState::useOpenClose, 0),
@@ -142,7 +153,79 @@ void DriveSectionName(std::uint32_t index, char (&name)[16]) {
     std::snprintf(name, sizeof name, SECTION_DRIVE_FORMAT, static_cast<int>(index));
 }
 
-bool SameText(const char* a, const char* b) { return std::strncmp(a, b, DRIVE_TEXT_SIZE) == 0; }
+// A text as the file gives it back: the profile functions drop blanks around
+// a value when writing and a pair of quotes around it when reading, so both
+// sides are compared in that form.
+void StoredForm(const char* text, char (&out)[DRIVE_TEXT_SIZE]) {
+    std::size_t begin = 0, end = strnlen(text, DRIVE_TEXT_SIZE - 1);
+    for (bool changed = true; changed;) {
+        changed = false;
+        while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin, changed = true;
+        while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end, changed = true;
+        if (end - begin >= 2 && (text[begin] == '"' || text[begin] == '\'') &&
+            text[end - 1] == text[begin]) {
+            ++begin, --end;
+            changed = true;
+        }
+    }
+    std::memset(out, 0, sizeof out);
+    std::memcpy(out, text + begin, end - begin);
+}
+
+bool SameText(const char* stored, const char* drive) {
+    char a[DRIVE_TEXT_SIZE], b[DRIVE_TEXT_SIZE];
+    StoredForm(stored, a);
+    StoredForm(drive, b);
+    return std::memcmp(a, b, sizeof a) == 0;
+}
+
+// Where the profile functions keep a file named without a folder.
+void SettingsPath(char (&path)[MAX_PATH]) {
+    path[0] = '\0';
+    const UINT n = GetWindowsDirectoryA(path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return;
+    std::snprintf(path + n, MAX_PATH - n, "\\%s", SETTINGS_FILE);
+}
+
+// False when the settings file is there but cannot be read, after a few
+// tries. A missing file reads as all defaults and is fine.
+bool SettingsFileReadable() {
+    char path[MAX_PATH];
+    SettingsPath(path);
+    if (!path[0]) return true;
+    for (int attempt = 1;; ++attempt) {
+        HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+            return true;
+        }
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return true;
+        if (attempt == READ_ATTEMPTS) return false;
+        Sleep(READ_RETRY_MS);
+    }
+}
+
+void ReadLibraryName(INIFILE& file, AppState& state) {
+    char name[LIBRARY_NAME_SIZE] = "";
+    file.Read(SECTION_COMMON, ASPIDLL_KEY, "", name, sizeof name);
+    if (name[0] != '\0') {
+        state.aspiDll = name;
+    } else {
+        // A first start (or an emptied key) gets the usual library, and the
+        // file shows the user where to change it.
+        state.aspiDll = DEFAULT_ASPI_DLL;
+        file.Write(SECTION_COMMON, ASPIDLL_KEY, DEFAULT_ASPI_DLL);
+    }
+}
+
+template <typename R>
+void SetDefault(const Key<R>& key, R& record) {
+    if (key.asSigned) record.*key.asSigned = static_cast<std::int32_t>(key.defaultNumber);
+    else if (key.asUnsigned) record.*key.asUnsigned = key.defaultNumber;
+    else if (key.asString) record.*key.asString = key.defaultText;
+}
 
 void LoadDrive(INIFILE& file, AppState& state, std::uint32_t i) {
     char name[16];
@@ -192,11 +275,48 @@ std::uint32_t TableCount(const AppState& state) {
 
 }  // namespace
 
+void LoadLibraryName() {
+    if (!appState) return;
+    AppState& state = *appState;
+    if (!SettingsFileReadable()) {
+        // Bind the usual library for now, but write nothing over the file.
+        state.aspiDll = DEFAULT_ASPI_DLL;
+        state.settingsUnreadable = 1;
+        state.aspiDllUnread = 1;
+        return;
+    }
+    INIFILE file;
+    if (!file.Open(SETTINGS_FILE)) return;
+    ReadLibraryName(file, state);
+    file.Close();
+}
+
+void LoadErrorMessageSetting() {
+    if (!appState || !SettingsFileReadable()) return;
+    INIFILE file;
+    if (!file.Open(SETTINGS_FILE)) return;
+    for (const Key<AppState>& key : commonKeys)
+        if (key.asSigned == &AppState::noErrorMessage) ReadKey(file, SECTION_COMMON, key, *appState);
+    file.Close();
+}
+
 void LoadSettings() {
     if (!appState) return;
     AppState& state = *appState;
+    if (!SettingsFileReadable()) {
+        // What is in force stays; before the first load that is the defaults.
+        if (!state.settingsLoaded) {
+            for (const Key<AppState>& key : commonKeys)
+                if (key.loaded) SetDefault(key, state);
+            for (const Key<AppState>& key : menuKeys) SetDefault(key, state);
+        }
+        state.settingsUnreadable = 1;
+        state.settingsLoaded = 1;
+        return;
+    }
     INIFILE file;
     if (file.Open(SETTINGS_FILE)) {
+        if (state.aspiDllUnread) ReadLibraryName(file, state);
         for (const Key<AppState>& key : commonKeys)
             if (key.loaded) ReadKey(file, SECTION_COMMON, key, state);
         if (state.iconType > ICON_TYPE_MAX) state.iconType = 0;
@@ -207,15 +327,24 @@ void LoadSettings() {
         for (std::uint32_t i = 0; i < count; ++i)
             if (state.drives[i].speedCount != 0) LoadDrive(file, state, i);
         file.Close();
+        state.settingsUnreadable = 0;
+        state.aspiDllUnread = 0;
     }
+    state.settingsLoaded = 1;
     if (state.openCloseTimer > OPEN_CLOSE_TIMER_MAX) state.openCloseTimer = OPEN_CLOSE_TIMER_MAX;
     if (state.openCloseTimer < OPEN_CLOSE_TIMER_MIN) state.openCloseTimer = OPEN_CLOSE_TIMER_MIN;
     if (state.iconType > ICON_TYPE_MAX) state.iconType = ICON_TYPE_MAX;
 }
 
-void SaveSettings() {
+void SaveSettings(HWND owner) {
     if (!appState) return;
     AppState& state = *appState;
+    // A file that could not be read would be replaced by what the program
+    // holds instead of it.
+    if (state.settingsUnreadable) {
+        ErrorMessage(owner, SETTINGS_NOT_SAVED);
+        return;
+    }
     INIFILE file;
     if (!file.Open(SETTINGS_FILE)) return;
     for (const Key<AppState>& key : commonKeys) WriteKey(file, SECTION_COMMON, key, state);

@@ -10,6 +10,8 @@
 //             nn of a drive with speeds
 #pragma once
 
+#include <windows.h>
+
 #include <cstdint>
 
 constexpr const char* SECTION_COMMON = "COMMON";
@@ -21,10 +23,27 @@ constexpr std::uint32_t OPEN_CLOSE_TIMER_MAX = 360;
 constexpr std::uint32_t ICON_TYPE_MAX = 8;     // 8: no tray icon
 constexpr std::uint32_t NO_SPEED = 0xFFFFFFFFu;  // "Speed" when none is stored
 
+// The error box of a save that would write over a file that could not be read.
+extern const char* const SETTINGS_NOT_SAVED;
+
+// Reads the library name (ASPIDLL) into appState: the one setting needed
+// before the main window exists. A missing or empty key gets "WNASPI32.DLL",
+// which is written back so the user sees where to change it.
+void LoadLibraryName();
+// Reads only NoErrorMessage, so that the first rescan, which runs before the
+// settings are loaded, already keeps the boxes the user silenced.
+void LoadErrorMessageSetting();
 // Reads every setting into appState, each missing one taking its default,
 // and applies the stored speed and spin-down of each drive of the table
 // whose section matches it and that is not skipped.
+//
+// A file that is there but cannot be read (held open by another program) is
+// tried again for a moment; if it stays unreadable, what is in force stays
+// (the defaults, before the first load) and saving is refused until a load
+// succeeds.
 void LoadSettings();
 // Writes every setting of appState. Keys are never removed, except that an
-// empty menu text (or library name) removes its key.
-void SaveSettings();
+// empty menu text (or library name) removes its key. Writes nothing while
+// the file could not be read: the user is told so in an error box owned by
+// owner.
+void SaveSettings(HWND owner = nullptr);

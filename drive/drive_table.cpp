@@ -12,15 +12,6 @@ namespace {
 
 constexpr std::uint8_t LUN = 0;
 
-// Copies a zero-terminated text into a fixed field, cut to fit, zero-filled.
-template <std::size_t N>
-void CopyText(char (&field)[N], const char* text, std::size_t textSize) {
-    std::memset(field, 0, N);
-    std::size_t length = 0;
-    while (length < textSize && length < N - 1 && text[length]) ++length;
-    std::memcpy(field, text, length);
-}
-
 class RescanVisitor : public BusVisitor {
 public:
     RescanVisitor(AppState& state, HWND window) : state_(state), window_(window) {}
@@ -42,9 +33,9 @@ public:
         DriveEntry& drive = state_.drives[state_.driveCount];
         drive.hostAdapter = adapter;
         drive.targetId = target;
-        CopyText(drive.vendor, id.vendor, sizeof id.vendor);
-        CopyText(drive.product, id.product, sizeof id.product);
-        CopyText(drive.version, id.revision, sizeof id.revision);
+        CopyDeviceText(drive.vendor, sizeof drive.vendor, id.vendor, sizeof id.vendor);
+        CopyDeviceText(drive.product, sizeof drive.product, id.product, sizeof id.product);
+        CopyDeviceText(drive.version, sizeof drive.version, id.revision, sizeof id.revision);
 
         // The record is packed, so its fields are filled through aligned locals.
         std::uint16_t speeds[MAX_SPEEDS] = {};
@@ -76,6 +67,15 @@ private:
 };
 
 }  // namespace
+
+void CopyDeviceText(char* field, std::size_t fieldSize, const char* text, std::size_t textSize) {
+    std::memset(field, 0, fieldSize);
+    if (fieldSize == 0) return;
+    for (std::size_t i = 0; i < textSize && i < fieldSize - 1 && text[i]; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        field[i] = (c < DEVICE_TEXT_FIRST || c == DEVICE_TEXT_DELETE) ? DEVICE_TEXT_STAND_IN : text[i];
+    }
+}
 
 void RescanDrives(HWND window) {
     if (!appState) return;

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 
 #include "program_objects.h"
@@ -11,6 +12,17 @@
 // Error box texts of a rescan.
 extern const char* const RESCAN_ADAPTER_FAILED;  // "ホストアダプタ情報取得に失敗しました。"
 extern const char* const RESCAN_DEVICE_FAILED;   // "デバイス情報取得に失敗しました。"
+
+// A device's INQUIRY texts go into the settings file, the menus and the
+// balloon: a control byte there could start a new line of KORVEX.INI (a
+// section, a key such as ASPIDLL). Bytes below 20h and 7Fh become '?';
+// Shift-JIS uses neither, not even as a second byte.
+constexpr unsigned char DEVICE_TEXT_FIRST = 0x20;
+constexpr unsigned char DEVICE_TEXT_DELETE = 0x7F;
+constexpr char DEVICE_TEXT_STAND_IN = '?';
+// Copies text (at most textSize bytes, up to its terminator) into field,
+// cut to fieldSize - 1 bytes, zero-filled, with those bytes replaced.
+void CopyDeviceText(char* field, std::size_t fieldSize, const char* text, std::size_t textSize);
 
 // Rebuilds drives/driveCount of appState from every adapter and target.
 // Failures of the adapter and device inquiries are counted in errorCount and

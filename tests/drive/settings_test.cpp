@@ -10,6 +10,7 @@
 using drivetest::CdromSection;
 using drivetest::Cdbs;
 using drivetest::ReadSettingsFile;
+using drivetest::SettingsPath;
 using drivetest::StateOf;
 using drivetest::WriteSettingsFile;
 
@@ -214,6 +215,82 @@ TEST_F(Settings, OpenCloseTimerAndIconTypeBounds) {
     }
 }
 
+// Held open by another program with no sharing, as an editor or a virus
+// scanner may: the profile functions would read every value as its default.
+HANDLE HoldSettingsFile() {
+    return CreateFileA(SettingsPath().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+TEST_F(Settings, AFileThatCannotBeReadIsNeitherTakenAsDefaultsNorOverwritten) {
+    const std::string file =
+        Profile({"[COMMON]", "ASPIDLL=NEROASPI.DLL", "Update=0", "OpenCloseTimer=30", "[Menu]",
+                 "Open=OPEN"});
+    WriteSettingsFile(file);
+    LoadSettings();
+    HANDLE held = HoldSettingsFile();
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    appState->useLock = 1;  // changed since: what is in force stays
+    LoadSettings();
+    EXPECT_EQ(0, appState->update);
+    EXPECT_EQ(30u, appState->openCloseTimer);
+    EXPECT_EQ(1, appState->useLock);
+    EXPECT_TRUE(appState->menuOpen == "OPEN");
+    SaveSettings();
+    CloseHandle(held);
+    EXPECT_EQ(file, ReadSettingsFile());
+    ASSERT_EQ(1u, boxes->Count());
+    EXPECT_EQ(SETTINGS_NOT_SAVED, boxes->Boxes()[0].text);
+    EXPECT_EQ("エラー情報", boxes->Boxes()[0].caption);
+    EXPECT_EQ(static_cast<UINT>(MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR), boxes->Boxes()[0].style);
+
+    // Readable again: the next load takes the file, and saving works.
+    LoadSettings();
+    EXPECT_EQ(0, appState->useLock);
+    SaveSettings();
+    EXPECT_EQ(1u, boxes->Count());
+    EXPECT_NE(std::string::npos, ReadSettingsFile().find("UseLock=0\r\n"));
+}
+
+TEST_F(Settings, AFileUnreadableFromTheStartKeepsItsLibraryName) {
+    const std::string file = Profile({"[COMMON]", "ASPIDLL=NEROASPI.DLL", "Update=0"});
+    WriteSettingsFile(file);
+    DestroyAppState();
+    HANDLE held = HoldSettingsFile();
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
+    EXPECT_TRUE(appState->aspiDll == "WNASPI32.DLL");  // bound for now, never written
+    LoadSettings();
+    EXPECT_EQ(1, appState->update);  // the defaults, as for a first start
+    EXPECT_EQ(10u, appState->openCloseTimer);
+    EXPECT_TRUE(appState->menuOpen == "開ける");
+    SaveSettings();
+    CloseHandle(held);
+    EXPECT_EQ(file, ReadSettingsFile());
+    EXPECT_EQ(1u, boxes->Count());
+
+    LoadSettings();
+    EXPECT_TRUE(appState->aspiDll == "NEROASPI.DLL");
+    EXPECT_EQ(0, appState->update);
+    SaveSettings();
+    EXPECT_NE(std::string::npos, ReadSettingsFile().find("ASPIDLL=NEROASPI.DLL\r\n"));
+}
+
+TEST_F(Settings, ASecondLoadGivesVanishedKeysTheirDefaults) {
+    WriteSettingsFile(Profile({"[COMMON]", "Update=0", "SwapMenu=1", "OpenCloseTimer=30",
+                               "IconType=3", "[Menu]", "Open=OPEN", "Unlock=UN"}));
+    LoadSettings();
+    EXPECT_EQ(0, appState->update);
+    WriteSettingsFile(Profile({"[COMMON]"}));
+    LoadSettings();
+    EXPECT_EQ(1, appState->update);
+    EXPECT_EQ(0, appState->swapMenu);
+    EXPECT_EQ(10u, appState->openCloseTimer);
+    EXPECT_EQ(0u, appState->iconType);
+    EXPECT_TRUE(appState->menuOpen == "開ける");
+    EXPECT_TRUE(appState->menuUnlock == "アンロック");
+}
+
 TEST_F(Settings, OtherIntegersAreStoredUnchanged) {
     WriteSettingsFile(Profile({"[COMMON]", "Update=7", "MediaControl=-3", "BalloonAll=0",
                                "NoErrorMessage=0x10"}));
@@ -333,6 +410,56 @@ TEST_F(SettingsOnDrives, TextsMustMatchExactly) {
                               "Product=" + product + "\r\n");
         EXPECT_TRUE(Cdbs(*sim).empty()) << product;
     }
+}
+
+// A stored speed comes back at the next start: the drive's section matches
+// although the profile functions drop blanks and quotes around its texts.
+TEST_F(SettingsOnDrives, TextsWithBlanksOrQuotesAroundThemStillMatch) {
+    const struct {
+        const char* vendor;
+        const char* product;
+    } cases[] = {
+        {"\\x20SIMDISC", "\\x20\\x20LEADING"},  {"SIMDISC", "\"QUOTED\""},
+        {"'SIM'", "'SINGLE'"},                {"SIMDISC", "\"\\x20BOTH\\x20\""},
+        {"SIMDISC", "A\"B"},                   {"\"SIM", "\\x09TAB\\x09X"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.product);
+        WriteSettingsFile("(none)");
+        Bind(OneAdapter(CdromSection(0, 0, c.vendor, c.product, "1.00", kSpeeds)));
+        RescanDrives(nullptr);
+        ApplySpeed(0, 1);
+        SaveSettings();
+        ApplySpeed(0, 3);
+        ASSERT_EQ("4234", StateOf(*sim, "0:0:0", "speed"));
+        LoadSettings();
+        EXPECT_EQ("1411", StateOf(*sim, "0:0:0", "speed")) << ReadSettingsFile();
+    }
+}
+
+// Control bytes in INQUIRY texts never change the structure of the file.
+TEST_F(SettingsOnDrives, DeviceTextsCannotAddLinesToTheFile) {
+    Bind(OneAdapter(CdromSection(0, 0, "\\x0a[COMMON", "X\\x0d\\x0aASPIDLL=EVIL", "1\\x7f\\x01\\x1f",
+                                 kSpeeds)));
+    RescanDrives(nullptr);
+    ASSERT_EQ(1u, appState->driveCount);
+    EXPECT_STREQ("?[COMMON", appState->drives[0].vendor);
+    EXPECT_STREQ("X??ASPIDLL=EVIL", appState->drives[0].product);
+    EXPECT_STREQ("1???", appState->drives[0].version);
+    appState->aspiDll = "SAFE.DLL";
+    ApplySpeed(0, 1);
+    SaveSettings();
+    const std::string file = ReadSettingsFile();
+    EXPECT_EQ(0u, file.find("[COMMON]\r\nASPIDLL=SAFE.DLL\r\n")) << file;
+    EXPECT_EQ(file.find("[COMMON]"), file.rfind("[COMMON]")) << file;
+    EXPECT_EQ(std::string::npos, file.find("\nASPIDLL=EVIL")) << file;
+    EXPECT_NE(std::string::npos, file.find("\r\nVendor=?[COMMON\r\nProduct=X??ASPIDLL=EVIL\r\n"
+                                           "Version=1???\r\n")) << file;
+    // The same drive finds its own section again.
+    RescanDrives(nullptr);
+    ApplySpeed(0, 3);
+    LoadSettings();
+    EXPECT_EQ("1411", StateOf(*sim, "0:0:0", "speed"));
 }
 
 TEST_F(SettingsOnDrives, ADriveWithoutSpeedsHasNoSection) {
