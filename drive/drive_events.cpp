@@ -7,7 +7,7 @@
 #include "command_ids.h"
 #include "drive_table.h"
 #include "program_objects.h"
-#include "settings.h"
+#include "table_work.h"
 #include "window_services.h"
 
 const char* const TIMER_CREATE_FAILED = "タイマーの生成に失敗しました。";
@@ -130,7 +130,7 @@ void ShowStatusBalloon(HWND window, bool rebuild) {
 }
 
 LRESULT DispatchDeviceCommand(HWND window, WPARAM id) {
-    if (!appState) return 0;
+    if (!appState || !appState->settingsLoaded) return 0;
     const AppState& state = *appState;
     const std::uint32_t low = LOWORD(id);
     std::uint16_t x = 0;
@@ -191,23 +191,24 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event) {
     if (!appState) return 0;
     const AppState& state = *appState;
     if (state.paused || !state.update || event != POWER_RESUME_AUTOMATIC) return 0;
-    LoadSettings();
-    ShowStatusBalloon(window, true);
+    RequestTableWork(window, TableWork::Resume);
     return 0;
 }
 
 LRESULT OnDeviceChange(HWND window, WPARAM event) {
     if (!appState || appState->paused) return 0;
     if (event != DEVICE_CONFIG_CHANGED && event != DEVICE_ARRIVED && event != DEVICE_REMOVED) return 0;
-    aspiBus.Rescan();
-    RescanDrives(window);
+    RequestTableWork(window, TableWork::DeviceRescan);
     return 0;
 }
 
 LRESULT OnHotKey(HWND, WPARAM key, LPARAM flags) {
-    if (!appState) return 0;
+    if (!appState || !appState->settingsLoaded) return 0;
     const AppState& state = *appState;
     if (!state.mediaControl || !state.useKeyboardHook || !(flags & KEY_FLAG_ALT_CONTEXT)) return 0;
+    // A held key repeats its key-down: only the first one is a press, or the
+    // tray would open and close for as long as the key is held.
+    if (flags & KEY_FLAG_PREVIOUS_STATE) return 0;
     HotKeyVisitor visitor(key);
     WalkBus(aspiBus, visitor);
     return 0;

@@ -7,6 +7,7 @@
 #include "program_objects.h"
 #include "resource_ids.h"
 #include "settings.h"
+#include "table_work.h"
 #include "window_services.h"
 
 const char* const TEXT_NO_MEMORY = "メモリの確保に失敗しました。";
@@ -75,6 +76,7 @@ bool StartUpSequence(HWND window) {
     }
     trayIcon.SetCallbackMessage(WM_KORVEX_TRAY);
     LoadTrayIcons();
+    LoadErrorMessageSetting();
     RescanDrives(window);
     LoadSettings();
     trayIcon.Add(appState->iconType);
@@ -93,23 +95,27 @@ void ShutdownSequence(HWND window) {
     trayIcon.Destroy();
     aspiBus.Unload();
     instanceMutex.Release();
+    // Work still waiting (a shutdown can run inside a rescan's error box)
+    // finds no library now and must not start.
+    if (appState) appState->settingsLoaded = 0;
 }
 
 LRESULT OnTrayMouseNotification(HWND, LPARAM) { return 0; }
 
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM) {
+    // Until the start-up has loaded the settings (a start-up failure box
+    // runs a message loop too) only the pause and exit commands act.
+    const bool ready = appState->settingsLoaded != 0;
     switch (LOWORD(wParam)) {
     case ID_LOAD_SETTINGS:
-        LoadSettings();
+        RequestTableWork(window, TableWork::Load);
         break;
     case ID_SAVE_SETTINGS:
-        SaveSettings();
+        RequestTableWork(window, TableWork::Save);
         break;
     case ID_RESCAN:
         if (appState->paused) break;
-        aspiBus.Rescan();
-        RescanDrives(window);
-        ShowStatusBalloon(window, true);
+        RequestTableWork(window, TableWork::Rescan);
         break;
     case ID_PAUSE:
         appState->paused = appState->paused ? 0 : 1;
@@ -118,7 +124,7 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM) {
     case ID_VERSION_DIALOG:
         break;  // the dialogs are not part of the program yet
     case ID_SHOW_BALLOON:
-        ShowStatusBalloon(window, true);
+        if (ready) ShowStatusBalloon(window, true);
         break;
     case ID_EXIT:
         PostMessageA(window, WM_CLOSE, 0, 0);

@@ -51,6 +51,7 @@ void EventFixture::SetUp() {
     ASSERT_EQ(1, trayIcon.Create(GetModuleHandleA(nullptr), window, TRAY_ID, ICON_COUNT));
     ResetHotKeys();
     appState->openCloseTimer = 10;
+    appState->settingsLoaded = 1;  // as after the start-up
 }
 
 void EventFixture::TearDown() {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,11 @@ constexpr UINT FORM_CONFIRM = 0x50040;
 
 HINSTANCE Self() { return GetModuleHandleA(nullptr); }
 
+bool IsZero(const DriveEntry& d) {
+    static const DriveEntry zero = {};
+    return std::memcmp(&d, &zero, sizeof d) == 0;
+}
+
 bool MutexExists() {
     HANDLE mutex = OpenMutexA(MUTEX_ALL_ACCESS, FALSE, MAIN_WINDOW_NAME);
     if (!mutex) return false;
@@ -71,8 +77,8 @@ protected:
     }
 
     // The simulated bus for the library that the start-up loads.
-    void UseSimulatedBus(const std::string& settings = Settings()) {
-        sim.reset(new simtest::SimBus(kBus));
+    void UseSimulatedBus(const std::string& settings = Settings(), const std::string& bus = kBus) {
+        sim.reset(new simtest::SimBus(bus));
         WriteSettingsFile(settings);
         appState->aspiDll = simtest::Library("simaspi.dll").c_str();
     }
@@ -344,11 +350,15 @@ TEST_F(MainWindowTest, EventsReachTheDriveCommands) {
     SendMessageA(window, WM_KORVEX_KEY, '1', KEY_FLAG_ALT_CONTEXT | 1);
     EXPECT_EQ("closed", sim->StateField("0:1:0", "tray"));
 
-    // A device arriving rescans; a resume re-applies and shows the balloon.
+    // A device arriving rescans, and applies no settings: the drive keeps
+    // the speed it was set to; a resume re-applies and shows the balloon.
+    Command(cmd::SpeedId(0, 0));
+    EXPECT_EQ("706", sim->StateField("0:1:0", "speed"));
     sim->ClearLog();
     EXPECT_EQ(0, SendMessageA(window, WM_DEVICECHANGE, DEVICE_ARRIVED, 0));
     EXPECT_FALSE(sim->Requests().empty());
     EXPECT_TRUE(calls.empty());
+    EXPECT_EQ("706", sim->StateField("0:1:0", "speed"));
     EXPECT_EQ(0, SendMessageA(window, WM_POWERBROADCAST, POWER_RESUME_AUTOMATIC, 0));
     EXPECT_EQ(1u, Balloons().size());
     EXPECT_EQ("1411", sim->StateField("0:1:0", "speed"));
@@ -366,6 +376,76 @@ TEST_F(MainWindowTest, EventsReachTheDriveCommands) {
     EXPECT_TRUE(calls.empty());
     EXPECT_TRUE(sim->Requests().empty());
     EXPECT_FALSE(Pump());
+}
+
+// A drive whose INQUIRY fails makes each rescan show a box, between the two
+// good drives; the box's own message loop runs the window procedure.
+const std::string kBusWithAFailingDrive =
+    kBus + CdromSection(0, 2, "SIMDISC", "BROKEN", "1.00", "706", "fail=inquiry\n");
+
+TEST_F(MainWindowTest, RequestsDuringARescanRunOnceAfterIt) {
+    UseSimulatedBus(Settings(), kBusWithAFailingDrive);
+    ASSERT_NE(nullptr, Start());
+    ASSERT_EQ(1u, boxes->Count());  // the start-up's rescan
+    boxes->Clear();
+
+    int opened = 0;
+    boxes->SetOnBox([&](HWND box) {
+        if (opened++) return;
+        HWND owner = GetWindow(box, GW_OWNER);
+        // Device events are sent, never posted.
+        SendMessageA(owner, WM_DEVICECHANGE, DEVICE_ARRIVED, 0);
+        SendMessageA(owner, WM_DEVICECHANGE, DEVICE_REMOVED, 0);
+        PostMessageA(owner, WM_COMMAND, ID_RESCAN, 0);
+        PostMessageA(owner, WM_COMMAND, ID_LOAD_SETTINGS, 0);
+    });
+    Command(ID_RESCAN);
+    boxes->SetOnBox(nullptr);
+
+    // One box each: the rescan, then the device change (asked twice, run
+    // once) and the second rescan after it; never a walk inside a walk.
+    EXPECT_EQ(3u, boxes->Count());
+    ASSERT_EQ(2u, appState->driveCount);
+    EXPECT_EQ(1, appState->drives[0].targetId);
+    EXPECT_EQ(3, appState->drives[1].targetId);
+    EXPECT_TRUE(IsZero(appState->drives[2]));
+    // The load ran last, on the whole table: drive 0 at its stored speed.
+    EXPECT_EQ("1411", sim->StateField("0:1:0", "speed"));
+    EXPECT_FALSE(Pump());
+}
+
+TEST_F(MainWindowTest, TheFirstRescanKeepsTheBoxesTheUserSilenced) {
+    UseSimulatedBus(Settings("NoErrorMessage=1\r\n"), kBusWithAFailingDrive);
+    ASSERT_NE(nullptr, Start());
+    EXPECT_EQ(0u, boxes->Count());
+    EXPECT_EQ(1u, appState->errorCount);
+    EXPECT_EQ(2u, appState->driveCount);
+}
+
+TEST_F(MainWindowTest, CommandsDuringAStartUpFailureBoxTouchNothing) {
+    const std::string file = Settings("Update=1\r\nOpenCloseTimer=30\r\n") +
+                             "[Menu]\r\nOpen=OPEN\r\n";
+    WriteSettingsFile(file);
+    appState->aspiDll = "NOSUCHASPI.DLL";
+    // The window is still being created: the box's owner is the way to it.
+    boxes->SetOnBox([&](HWND box) {
+        HWND owner = GetWindow(box, GW_OWNER);
+        for (WPARAM id : {WPARAM(ID_SAVE_SETTINGS), WPARAM(ID_LOAD_SETTINGS), WPARAM(ID_RESCAN),
+                          WPARAM(ID_SHOW_BALLOON), WPARAM(cmd::SpeedId(0, 0)),
+                          WPARAM(cmd::MediaId(cmd::EJECT_BASE, 0, 1, 0))})
+            PostMessageA(owner, WM_COMMAND, id, 0);
+        SendMessageA(owner, WM_DEVICECHANGE, DEVICE_ARRIVED, 0);
+        SendMessageA(owner, WM_POWERBROADCAST, POWER_RESUME_AUTOMATIC, 0);
+        PostMessageA(owner, WM_KORVEX_KEY, '1', KEY_FLAG_ALT_CONTEXT | 1);
+    });
+    calls.clear();
+    ASSERT_NE(nullptr, Start());
+    boxes->SetOnBox(nullptr);
+    ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox("ASPI32の生成に失敗しました。", "エラー情報", FORM_ERROR));
+    EXPECT_EQ(file, ReadSettingsFile());
+    EXPECT_TRUE(calls.empty());
+    EXPECT_EQ(0u, appState->menuOpen.Length());
+    EXPECT_TRUE(Pump());
 }
 
 TEST_F(MainWindowTest, TaskbarCreatedAddsTheIconAgainWithTheChosenStyle) {

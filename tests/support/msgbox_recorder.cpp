@@ -64,6 +64,7 @@ LRESULT CALLBACK MessageBoxRecorder::CbtProc(int code, WPARAM wParam, LPARAM lPa
         HWND box = self->pending;
         self->pending = nullptr;
         self->Record(box);
+        if (self->onBox) self->onBox(box);
         PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(self->answer), 0);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);

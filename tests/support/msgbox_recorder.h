@@ -20,6 +20,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,9 @@ public:
     void Clear() { boxes.clear(); }
     // The answer given to the boxes from now on.
     void SetAnswer(int id) { answer = id; }
+    // Called with each box once it is recorded and before it is answered:
+    // what it posts reaches the box's own message loop ahead of the answer.
+    void SetOnBox(std::function<void(HWND box)> call) { onBox = std::move(call); }
 
 private:
     static LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam);
@@ -63,6 +67,7 @@ private:
     UINT pendingStyle = 0;
     bool pendingStyleKnown = false;
     std::vector<RecordedBox> boxes;
+    std::function<void(HWND)> onBox;
 };
 
 }  // namespace testsupport
