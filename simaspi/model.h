@@ -105,6 +105,9 @@ struct Bus {
     Completion completion = Completion::Sync;
     std::uint32_t latencyMs = 0;
     std::uint32_t dllVersion = 0;
+    std::uint16_t supportHigh = 0;  // bits 31..16 of the support word, which mean nothing
+    bool signalSync = true;          // the event is signalled also for a block completed at once
+    int returnStatus = -1;          // what a synchronous SendASPI32Command returns, if not the status
     std::vector<Adapter> adapters;  // index = adapter number; size = adapter count
     std::vector<Device> devices;    // in address order
 

@@ -224,7 +224,7 @@ std::uint32_t GetDevType(SRB_GDEVBlock* srb) {
 // Runs a SCSI command on its device and completes the block; the log line
 // and the state file are written before the event is signalled, so a waiter
 // finds them up to date.
-std::uint8_t Complete(SRB_ExecSCSICmd* srb, const Submission& s) {
+std::uint8_t Complete(SRB_ExecSCSICmd* srb, const Submission& s, bool signal = true) {
     SRB_ExecSCSICmd in;
     std::memcpy(&in, s.raw.data(), sizeof in);
     std::uint8_t status;
@@ -248,7 +248,7 @@ std::uint8_t Complete(SRB_ExecSCSICmd* srb, const Submission& s) {
         srb->SRB_Status = status;
         Log(SrbLine(s, status));
     }
-    if (in.SRB_Flags & SRB_EVENT_NOTIFY) SetEvent(static_cast<HANDLE>(in.SRB_PostProc));
+    if (signal && (in.SRB_Flags & SRB_EVENT_NOTIFY)) SetEvent(static_cast<HANDLE>(in.SRB_PostProc));
     return status;
 }
 
@@ -270,7 +270,15 @@ std::uint32_t Exec(SRB_ExecSCSICmd* srb) {
     Submission s = Capture(srb, sizeof *srb);
     if (srb->SRB_Flags & SRB_EVENT_NOTIFY) {
         HANDLE h = static_cast<HANDLE>(srb->SRB_PostProc);
-        s.post = h && WaitForSingleObject(h, 0) == WAIT_TIMEOUT ? "event" : "bad";
+        const bool unsignalled = h && WaitForSingleObject(h, 0) == WAIT_TIMEOUT;
+        s.post = unsignalled ? "event" : "bad";
+        // A caller that waits on an auto-reset event can miss the signal of
+        // a block completed before it waits: such an event is logged apart.
+        if (unsignalled && SetEvent(h)) {
+            WaitForSingleObject(h, 0);
+            if (WaitForSingleObject(h, 0) == WAIT_TIMEOUT) s.post = "autoreset";
+            ResetEvent(h);
+        }
     }
     if ((srb->SRB_Flags & SRB_DIR_OUT) && srb->SRB_BufPointer && srb->SRB_BufLen)
         s.data.assign(srb->SRB_BufPointer, srb->SRB_BufPointer + srb->SRB_BufLen);
@@ -302,7 +310,10 @@ std::uint32_t Exec(SRB_ExecSCSICmd* srb) {
         delete job;  // no thread to spare: complete here instead
     }
     if (lib->bus.latencyMs) Sleep(lib->bus.latencyMs);
-    return Complete(srb, s);
+    // A block that completes at once is done when the call returns; a
+    // library need not signal its event as well.
+    const std::uint32_t status = Complete(srb, s, lib->bus.signalSync);
+    return lib->bus.returnStatus >= 0 ? std::uint32_t(lib->bus.returnStatus) : status;
 }
 
 }  // namespace
@@ -312,7 +323,8 @@ extern "C" {
 std::uint32_t __cdecl GetASPI32SupportInfo(void) {
     std::uint32_t word = lib->malformed
         ? MakeSupportWord(SS_NO_ADAPTERS, 0)
-        : MakeSupportWord(lib->bus.status, std::uint8_t(lib->bus.adapters.size()));
+        : MakeSupportWord(lib->bus.status, std::uint8_t(lib->bus.adapters.size())) |
+              (std::uint32_t(lib->bus.supportHigh) << 16);
     Guard g;
     Log(Format("call=GetASPI32SupportInfo result=0x%04x", unsigned(word)));
     return word;

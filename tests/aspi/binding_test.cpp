@@ -223,7 +223,91 @@ TEST(Rescan, PrefersScsiRescan) {
     EXPECT_EQ(0, rescanAdapters);
 }
 
+TEST(Rescan, FallsBackToReScanAdapters) {
+    SimBus sim(kTwoAdapters);
+    AspiBinding binding;
+    ASSERT_EQ(1, binding.Load(Library("simaspi_norescan.dll").c_str()));
+    sim.ClearLog();
+    binding.Rescan();
+    std::vector<std::string> calls;
+    for (const auto& line : sim.Log()) calls.push_back(line.kind);
+    EXPECT_EQ(std::vector<std::string>{"ReScanAdapters"}, calls);
+}
+
+// Bits 31..16 of the support word carry nothing.
+TEST(AdapterCount, TheHighWordIsIgnored) {
+    for (const char* high : {"0x0001", "0xffff", "0x8000"}) {
+        SimBus sim(std::string("[bus]\nstatus=0x01\nadapters=2\nsupport_high=") + high +
+                   "\n[adapter.0]\n");
+        AspiBinding binding;
+        ASSERT_EQ(1, binding.Load(Library("simaspi.dll").c_str()));
+        EXPECT_EQ(2, binding.GetAdapterCount()) << high;
+    }
+}
+
 // --- submission and completion -------------------------------------------
+
+// Runs the command on a thread of its own: a wait that never ends fails the
+// test instead of hanging it.
+static int ExecuteWithin(const AspiBus& bus, aspi::SRB_ExecSCSICmd& srb, DWORD ms, bool* finished) {
+    struct Call {
+        const AspiBus* bus;
+        aspi::SRB_ExecSCSICmd* srb;
+        int result;
+    };
+    static Call call;
+    call = {&bus, &srb, -1};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void*) -> DWORD {
+            call.result = call.bus->ExecuteCommand(*call.srb);
+            return 0;
+        },
+        nullptr, 0, nullptr);
+    *finished = thread && WaitForSingleObject(thread, ms) == WAIT_OBJECT_0;
+    if (thread) CloseHandle(thread);
+    return call.result;
+}
+
+// A block the library completes at once is done; its event need not be set.
+TEST(Execute, AnImmediateStatusIsNotWaitedFor) {
+    SimBus sim("[bus]\ncompletion=sync\nsignal_sync=0\n[adapter.0]\n[device.0.2]\ntype=5\n");
+    AspiBus bus;
+    ASSERT_EQ(1, bus.Load(Library("simaspi.dll").c_str()));
+    aspi::SRB_ExecSCSICmd srb = TestUnitReadyBlock(0, 2);
+    bool finished = false;
+    EXPECT_EQ(1, ExecuteWithin(bus, srb, 5000, &finished));
+    ASSERT_TRUE(finished) << "waited for an event the library never sets";
+}
+
+// Only SRB_Status tells: the value returned may say otherwise.
+TEST(Execute, TheStatusDecidesNotTheReturnValue) {
+    const struct {
+        const char* returned;
+        const char* fail;
+        int expected;
+    } cases[] = {{"0x04", "", 1}, {"0x01", "tur", 0}, {"0x00", "", 1}, {"0x00", "tur", 0}};
+    for (const auto& c : cases) {
+        SimBus sim(std::string("[bus]\nreturn_status=") + c.returned +
+                   "\n[adapter.0]\n[device.0.2]\ntype=5\nfail=" + c.fail + "\n");
+        AspiBus bus;
+        ASSERT_EQ(1, bus.Load(Library("simaspi.dll").c_str()));
+        aspi::SRB_ExecSCSICmd srb = TestUnitReadyBlock(0, 2);
+        EXPECT_EQ(c.expected, bus.ExecuteCommand(srb)) << c.returned << " " << c.fail;
+    }
+}
+
+// A slow drive is waited for as long as it takes.
+TEST(Execute, TheWaitHasNoTimeLimit) {
+    SimBus sim("[bus]\ncompletion=async\nlatency_ms=1500\n[adapter.0]\n[device.0.2]\ntype=5\n");
+    AspiBus bus;
+    ASSERT_EQ(1, bus.Load(Library("simaspi.dll").c_str()));
+    aspi::SRB_ExecSCSICmd srb = TestUnitReadyBlock(0, 2);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(1, bus.ExecuteCommand(srb));
+    EXPECT_GE(GetTickCount() - start, 1400u);
+    EXPECT_EQ(aspi::SS_COMP, srb.SRB_Status);
+}
 
 class Execute : public ::testing::TestWithParam<const char*> {};
 
