@@ -117,13 +117,16 @@ TEST_F(Dispatch, IdsOutsideEveryRangeDoNothing) {
 }
 
 TEST_F(Dispatch, OpenCloseEjectsAndItsTimerClosesTheTray) {
-    appState->openCloseTimer = 1;  // seconds; the settings file allows 5 at least
+    appState->openCloseTimer = 2;  // seconds; the settings file allows 5 at least
+    const DWORD start = GetTickCount();
     EXPECT_EQ(0, DispatchDeviceCommand(window, 0x3400 + 0x123));
     EXPECT_EQ(Lines{"1:2:3 1b0000000200"}, Commands(*sim));
     EXPECT_EQ("open", StateOf(*sim, "1:2:3", "tray"));
     EXPECT_EQ(0x2123u, appState->openCloseTimerId);
 
     ASSERT_TRUE(PumpUntil([&] { return appState->openCloseTimerId == 0; }, 10000));
+    // The tray stays open for openCloseTimer seconds, not a fixed time.
+    EXPECT_GE(GetTickCount() - start, 1900u);
     EXPECT_EQ((Lines{"1:2:3 1b0000000200", "1:2:3 1b0000000300"}), Commands(*sim));
     EXPECT_EQ("closed", StateOf(*sim, "1:2:3", "tray"));
     EXPECT_FALSE(KillTimer(window, 0x2123));  // the tick ended it

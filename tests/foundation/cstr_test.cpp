@@ -79,6 +79,38 @@ TEST(CstrConstruct, EveryChangeTakesABlockOfExactlyLengthPlusOne) {
     EXPECT_NE(other.String(0), s.String(0));
 }
 
+TEST(CstrTrim, TheRemainderTakesABlockOfExactlyLengthPlusOne) {
+    CSTR s("  abc  ");
+    {
+        RecordAllocations record;
+        s.TrimLeft(nullptr);
+        EXPECT_EQ(requested, (std::vector<std::size_t>{6}));
+        s.TrimRight(nullptr);
+        EXPECT_EQ(requested, (std::vector<std::size_t>{6, 4}));
+        EXPECT_EQ(Text(s), "abc");
+        // Nothing to trim: the text, its length and its block size stay.
+        requested.clear();
+        s.Trim(nullptr);
+        EXPECT_EQ(Text(s), "abc");
+        EXPECT_EQ(3u, s.Length());
+        for (std::size_t size : requested) EXPECT_EQ(4u, size);
+        // Trimmed away entirely: no block at all.
+        requested.clear();
+        CSTR blanks(" \t ");
+        requested.clear();
+        blanks.Trim(nullptr);
+        EXPECT_TRUE(requested.empty());
+        EXPECT_EQ(nullptr, blanks.String(0));
+    }
+    // Sets of bytes 80h..FFh, as in Shift-JIS texts.
+    CSTR high("\x81\xff\x81" "ab\xff\xa0");
+    high.Trim("\xff\x81\xa0");
+    EXPECT_EQ(Text(high), "ab");
+    CSTR kept("\x82\xa0");
+    kept.Trim("\x81");
+    EXPECT_EQ(Text(kept), "\x82\xa0");
+}
+
 TEST(CstrConstruct, CopiesOwnSeparateBlocks) {
     auto* original = new CSTR("shared?");
     auto* copy = new CSTR(*original);
@@ -244,6 +276,13 @@ TEST(CstrNumber, Bases) {
     EXPECT_EQ(word.Dec(), 0);
     EXPECT_EQ(word.Hex(), 0xabc);
 
+    CSTR upperPrefix("0X1F"), negative("-0x10"), bare("0x"), octal("0789"), nine("9");
+    EXPECT_EQ(upperPrefix.Hex(), 31);
+    EXPECT_EQ(negative.Hex(), -16);
+    EXPECT_EQ(bare.Hex(), 0);
+    EXPECT_EQ(octal.Oct(), 7);  // stops at the first digit that is not octal
+    EXPECT_EQ(nine.Oct(), 0);
+
     CSTR huge("99999999999999999999999"), tiny("-99999999999999999999999");
     EXPECT_EQ(huge.Dec(), LONG_MAX);
     EXPECT_EQ(tiny.Dec(), LONG_MIN);
@@ -319,6 +358,17 @@ TEST(CstrOutOfMemoryDeathTest, InsertAndIntegerAssignment) {
     EXPECT_EXIT(ExhaustAndContinue([](CSTR& s) { s.Insert("c", 1); }),
                 testing::ExitedWithCode(0), "^trap;exit handler");
     EXPECT_EXIT(ExhaustAndContinue([](CSTR& s) { s = 12; }),
+                testing::ExitedWithCode(0), "^trap;exit handler");
+}
+
+TEST(CstrOutOfMemoryDeathTest, AssignmentKeepsTheTargetsTrap) {
+    EXPECT_EXIT(ExhaustAndContinue([](CSTR& s) {
+                    SetCstrAllocator(std::malloc);
+                    CSTR other("xyz");  // no trap of its own
+                    s = other;
+                    SetCstrAllocator(FailingAlloc);
+                    s.Append("c");
+                }),
                 testing::ExitedWithCode(0), "^trap;exit handler");
 }
 

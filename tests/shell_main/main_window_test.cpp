@@ -283,11 +283,18 @@ TEST_F(MainWindowTest, FixedCommands) {
     UseSimulatedBus();
     ASSERT_NE(nullptr, Start());
 
-    // The balloon command counts only the low word.
+    // The balloon command counts only the low word, and composes the text
+    // anew from the drives as they are now.
     calls.clear();
     Command(MAKEWPARAM(ID_SHOW_BALLOON, 1));
     ASSERT_EQ(1u, Balloons().size());
     EXPECT_STREQ(kBalloon, Balloons()[0].data.szInfo);
+    Command(cmd::SpeedId(0, 0));
+    Command(ID_SHOW_BALLOON);
+    ASSERT_EQ(2u, Balloons().size());
+    EXPECT_STREQ("CD-ROM DRIVE     x4  (16sec)\nDVD-ROM DRIVE    x24 (Default)",
+                 Balloons()[1].data.szInfo);
+    Command(cmd::SpeedId(0, 1));
 
     // Pause: no rescan and no balloon until resumed.
     calls.clear();
