@@ -193,30 +193,29 @@ TEST_F(VersionDialogTest, ShowsTheProgramsTitleLinesInTheirFonts) {
               fontOf(IDC_VERSION_DRIVES));
 }
 
+// Style 8, a value loading lets through, has no icon of its own: the dialog
+// keeps the one its template shows and reads nothing past the icon table.
 TEST_F(VersionDialogTest, IsCentredAndShowsTheIconOfTheStyleInForce) {
     UseLibrary("simaspi.dll", Library("simaspi.dll"));
-    appState->iconType = 5;
-    ASSERT_NE(nullptr, Open());
-    const HICON icon = appState->icons[5];
-    ASSERT_NE(nullptr, icon);
-    EXPECT_EQ(reinterpret_cast<LRESULT>(icon), SendMessageA(dialog, WM_GETICON, ICON_BIG, 0));
-    EXPECT_EQ(reinterpret_cast<LRESULT>(icon), SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0));
-    EXPECT_EQ(reinterpret_cast<LRESULT>(icon),
-              SendDlgItemMessageA(dialog, IDC_VERSION_ICON, STM_GETICON, 0, 0));
+    for (std::uint32_t style : {0u, 5u, 7u, ICON_COUNT}) {
+        appState->iconType = style;
+        ASSERT_NE(nullptr, Open()) << style;
+        const LRESULT icon =
+            reinterpret_cast<LRESULT>(style < ICON_COUNT ? appState->icons[style] : nullptr);
+        EXPECT_EQ(icon, SendMessageA(dialog, WM_GETICON, ICON_BIG, 0)) << style;
+        EXPECT_EQ(icon, SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0)) << style;
+        const LRESULT shown = SendDlgItemMessageA(dialog, IDC_VERSION_ICON, STM_GETICON, 0, 0);
+        EXPECT_NE(0, shown) << style;
+        if (icon) {
+            EXPECT_EQ(icon, shown) << style;
+        }
 
-    RECT r;
-    GetWindowRect(dialog, &r);
-    EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2, r.left);
-    EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2, r.top);
-}
-
-TEST_F(VersionDialogTest, StyleEightKeepsTheTemplatesIcon) {
-    UseLibrary("simaspi.dll", Library("simaspi.dll"));
-    appState->iconType = ICON_COUNT;  // a value loading lets through; no icon of its own
-    ASSERT_NE(nullptr, Open());
-    EXPECT_EQ(0, SendMessageA(dialog, WM_GETICON, ICON_BIG, 0));
-    EXPECT_EQ(0, SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0));
-    EXPECT_NE(0, SendDlgItemMessageA(dialog, IDC_VERSION_ICON, STM_GETICON, 0, 0));
+        RECT r;
+        GetWindowRect(dialog, &r);
+        EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2, r.left) << style;
+        EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2, r.top) << style;
+        DestroyWindow(dialog);
+    }
 }
 
 TEST_F(VersionDialogTest, WithoutDrivesTheDriveListHasOnlyItsColumns) {
