@@ -11,3 +11,12 @@
 #define IDI_DRIVE_COLOURFUL 121
 #define IDI_DRIVE_SIMPLE 122
 #define IDI_DRIVE_MONO 123
+
+// The version information dialog and its controls.
+#define IDD_VERSION 101
+#define IDC_VERSION_ICON 1040
+#define IDC_VERSION_NUMBER 1041      // "Version ..."
+#define IDC_VERSION_TITLE 1042       // the program's description
+#define IDC_VERSION_COPYRIGHT 1043
+#define IDC_VERSION_DRIVES 1044      // list view: the drive table
+#define IDC_VERSION_ASPI 1045        // list view: the ASPI32 library

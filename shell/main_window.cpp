@@ -8,6 +8,7 @@
 #include "resource_ids.h"
 #include "settings.h"
 #include "table_work.h"
+#include "version_dialog.h"
 #include "window_services.h"
 
 const char* const TEXT_NO_MEMORY = "メモリの確保に失敗しました。";
@@ -121,8 +122,10 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM) {
         appState->paused = appState->paused ? 0 : 1;
         break;
     case ID_SETTINGS_DIALOG:
+        break;  // the settings dialog is not part of the program yet
     case ID_VERSION_DIALOG:
-        break;  // the dialogs are not part of the program yet
+        if (ready) RunVersionDialog(nullptr);
+        break;
     case ID_SHOW_BALLOON:
         if (ready) ShowStatusBalloon(window, true);
         break;

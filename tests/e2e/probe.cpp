@@ -17,6 +17,12 @@
 //   korvexprobe windows         every top-level window, for looking around
 //   korvexprobe resources EXE   the version resource's translation and texts,
 //                               what the manifest asks for, the icon groups
+//   korvexprobe dialog TITLE    the dialog of that title: its owner, then each
+//                               control by id: texts, and for list views their
+//                               columns ("title/width"), rows (cells joined by
+//                               "|") and scroll bars; exit 1 when none
+//   korvexprobe point TITLE ID  the screen point at the middle of that control
+//                               of the dialog, "x y", for a click
 //
 // Texts are printed as UTF-8, line feeds inside a text as "\n".
 #include <windows.h>
@@ -241,6 +247,137 @@ int Resources(const char* file) {
     return 0;
 }
 
+
+// The arguments come in the ANSI code page (932 here).
+std::wstring Wide(const char* text) {
+    int size = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    std::wstring out(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &out[0], size);
+    out.resize(out.size() - 1);
+    return out;
+}
+
+HWND DialogTitled(const char* title) { return FindWindowW(L"#32770", Wide(title).c_str()); }
+
+// A list view's texts live in its own process: the request and the text
+// buffer go through a block of that process's memory.
+class RemoteBlock {
+public:
+    RemoteBlock(HWND window, std::size_t size) : size_(size) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        if (process_)
+            base_ = static_cast<char*>(
+                VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
+    }
+    ~RemoteBlock() {
+        if (base_) VirtualFreeEx(process_, base_, 0, MEM_RELEASE);
+        if (process_) CloseHandle(process_);
+    }
+    bool Ok() const { return base_ != nullptr; }
+    char* At(std::size_t offset) const { return base_ + offset; }
+    void Write(std::size_t offset, const void* data, std::size_t size) const {
+        WriteProcessMemory(process_, base_ + offset, data, size, nullptr);
+    }
+    void Read(std::size_t offset, void* data, std::size_t size) const {
+        ReadProcessMemory(process_, base_ + offset, data, size, nullptr);
+    }
+
+private:
+    HANDLE process_ = nullptr;
+    char* base_ = nullptr;
+    std::size_t size_;
+};
+
+constexpr std::size_t REMOTE_TEXT_CHARS = 512;
+constexpr std::size_t REMOTE_TEXT_OFFSET = 256;  // past the request structure
+
+LRESULT SendQuick(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, TIMEOUT_MS, &result);
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring RemoteText(const RemoteBlock& block) {
+    wchar_t text[REMOTE_TEXT_CHARS] = {};
+    block.Read(REMOTE_TEXT_OFFSET, text, sizeof text - sizeof(wchar_t));
+    return text;
+}
+
+void DescribeList(HWND list, int id) {
+    RemoteBlock block(list, REMOTE_TEXT_OFFSET + REMOTE_TEXT_CHARS * sizeof(wchar_t));
+    if (!block.Ok()) {
+        Print(std::to_string(id) + " list (unreadable)");
+        return;
+    }
+    std::string columns;
+    int columnCount = 0;
+    for (;; ++columnCount) {
+        LVCOLUMNW column = {};
+        column.mask = LVCF_TEXT | LVCF_WIDTH;
+        column.pszText = reinterpret_cast<wchar_t*>(block.At(REMOTE_TEXT_OFFSET));
+        column.cchTextMax = REMOTE_TEXT_CHARS;
+        block.Write(0, &column, sizeof column);
+        if (!SendQuick(list, LVM_GETCOLUMNW, columnCount, reinterpret_cast<LPARAM>(block.At(0))))
+            break;
+        block.Read(0, &column, sizeof column);
+        columns += (columnCount ? "|" : "") + Utf8(RemoteText(block)) + "/" + std::to_string(column.cx);
+    }
+    Print(std::to_string(id) + " columns " + columns);
+    const LONG style = GetWindowLongW(list, GWL_STYLE);
+    Print(std::to_string(id) + " scroll horizontal=" + std::to_string((style & WS_HSCROLL) != 0) +
+          " vertical=" + std::to_string((style & WS_VSCROLL) != 0));
+    const int rows = static_cast<int>(SendQuick(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) {
+        std::string cells;
+        for (int column = 0; column < columnCount; ++column) {
+            LVITEMW item = {};
+            item.iSubItem = column;
+            item.pszText = reinterpret_cast<wchar_t*>(block.At(REMOTE_TEXT_OFFSET));
+            item.cchTextMax = REMOTE_TEXT_CHARS;
+            block.Write(0, &item, sizeof item);
+            const wchar_t none = 0;
+            block.Write(REMOTE_TEXT_OFFSET, &none, sizeof none);
+            SendQuick(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(block.At(0)));
+            cells += (column ? "|" : "") + Utf8(RemoteText(block));
+        }
+        Print(std::to_string(id) + " row " + cells);
+    }
+}
+
+int Dialog(const char* title) {
+    HWND dialog = DialogTitled(title);
+    if (!dialog) return 1;
+    HWND owner = GetWindow(dialog, GW_OWNER);
+    Print("owner " + (owner ? ClassOf(owner) + " \"" + TextOf(owner) + "\"" : std::string("none")));
+    std::vector<HWND> children;
+    EnumChildWindows(dialog, Collect, reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children) {
+        if (GetParent(child) != dialog) continue;  // the list views' headers
+        const int id = GetDlgCtrlID(child);
+        const std::string kind = ClassOf(child);
+        if (kind == "SysListView32") {
+            DescribeList(child, id);
+        } else if (kind == "Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
+            Print(std::to_string(id) + " icon " + std::to_string(SendQuick(child, STM_GETICON, 0, 0) != 0));
+        } else {
+            Print(std::to_string(id) + " " + TextOf(child));
+        }
+    }
+    return 0;
+}
+
+int Point(const char* title, const char* id) {
+    HWND dialog = DialogTitled(title);
+    HWND control = dialog ? GetDlgItem(dialog, std::atoi(id)) : nullptr;
+    if (!control) return 1;
+    RECT r = {};
+    GetWindowRect(control, &r);
+    Print(std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -256,7 +393,9 @@ int main(int argc, char** argv) {
     if (command == "balloon") return Balloon();
     if (command == "boxes") return Boxes();
     if (command == "resources" && argc > 2) return Resources(argv[2]);
+    if (command == "dialog" && argc > 2) return Dialog(argv[2]);
+    if (command == "point" && argc > 3) return Point(argv[2], argv[3]);
     std::fprintf(stderr, "usage: korvexprobe find|count|post ID|icons-shown|taskbar|hold|balloon|"
-                         "boxes|windows|resources EXE\n");
+                         "boxes|windows|resources EXE|dialog TITLE|point TITLE ID\n");
     return 2;
 }

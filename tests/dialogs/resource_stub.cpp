@@ -1,0 +1,1 @@
+// The fixture libraries of the version tests hold nothing but resources.

@@ -1,0 +1,417 @@
+// The version dialog under Wine, created modeless from the program's own
+// template and read back through its controls: the title lines, the drive
+// list and the ASPI32 list, row by row and cell by cell; then closed with
+// each kind of command, and opened over an owner as the settings dialog will.
+#include "version_dialog.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "appstate.h"
+#include "drive_fixture.h"
+#include "program_objects.h"
+#include "resource_ids.h"
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+using simtest::Library;
+
+struct Column {
+    std::string title;
+    int width;
+    bool operator==(const Column& other) const {
+        return title == other.title && width == other.width;
+    }
+};
+
+const std::vector<Column> kDriveColumns = {{"HA:ID", 50},   {"VENDOR", 70},  {"PRODUCT", 120},
+                                           {"VERSION", 60}, {"SPINDOWN", 70}, {"SPEED", 50},
+                                           {"SUPPORT SPEEDS", 300}};
+const std::vector<Column> kAspiColumns = {{"ITEM", 170}, {"VALUE", 200}};
+
+const std::vector<std::string> kEntries = {
+    "GetASPI32SupportInfo()",   "SendASPI32Command()", "GetASPI32Buffer()",
+    "FreeASPI32Buffer()",       "TranslateASPI32Address()", "GetASPI32DLLVersion()",
+    "ScsiRescan()",             "RegisterASPI32Client()",   "ReScanAdapters()"};
+
+const char* const kSimDescription = "korvex 模擬 ASPI32 バス";
+
+std::string ItemText(HWND dialog, int id) {
+    char text[512] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+// Every column's title and width; each is left-aligned and its own sub-item.
+std::vector<Column> Columns(HWND list) {
+    std::vector<Column> out;
+    for (int i = 0;; ++i) {
+        char title[64] = {};
+        LVCOLUMNA column = {};
+        column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+        column.pszText = title;
+        column.cchTextMax = sizeof title;
+        if (!SendMessageA(list, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&column))) break;
+        EXPECT_EQ(LVCFMT_LEFT, column.fmt & LVCFMT_JUSTIFYMASK) << title;
+        EXPECT_EQ(i, column.iSubItem) << title;
+        out.push_back({title, column.cx});
+    }
+    return out;
+}
+
+Rows Cells(HWND list) {
+    const int columns = static_cast<int>(Columns(list).size());
+    const int count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    Rows rows;
+    for (int row = 0; row < count; ++row) {
+        std::vector<std::string> cells;
+        for (int column = 0; column < columns; ++column) {
+            char text[512] = {};
+            LVITEMA item = {};
+            item.iSubItem = column;
+            item.pszText = text;
+            item.cchTextMax = sizeof text;
+            SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+            cells.push_back(text);
+        }
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+void CopyText(char (&to)[DRIVE_TEXT_SIZE], const char* text) {
+    std::memcpy(to, text, std::min(std::strlen(text), std::size_t(DRIVE_TEXT_SIZE)));
+}
+
+DriveEntry Drive(std::uint8_t adapter, std::uint8_t target, const char* vendor,
+                 const char* product, const char* version, std::uint8_t spinDown,
+                 std::uint16_t current, std::vector<std::uint16_t> speeds) {
+    DriveEntry drive = {};
+    drive.hostAdapter = adapter;
+    drive.targetId = target;
+    CopyText(drive.vendor, vendor);
+    CopyText(drive.product, product);
+    CopyText(drive.version, version);
+    drive.spinDown = spinDown;
+    drive.currentSpeed = current;
+    drive.maxSpeed = current;
+    drive.speedCount = static_cast<std::uint32_t>(speeds.size());
+    for (std::size_t k = 0; k < speeds.size(); ++k) drive.speeds[k] = speeds[k];
+    return drive;
+}
+
+class VersionDialogTest : public drivetest::DriveFixture {
+protected:
+    void SetUp() override {
+        DriveFixture::SetUp();
+        INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
+        InitCommonControlsEx(&controls);
+        appState->iconType = 0;
+    }
+
+    void TearDown() override {
+        if (dialog && IsWindow(dialog)) DestroyWindow(dialog);
+        versionTitleFont.Delete();
+        versionLineFont.Delete();
+        DriveFixture::TearDown();
+    }
+
+    // The library the start-up would have bound, and what aspiDll names.
+    void UseLibrary(const char* bound, const std::string& configured,
+                    const std::string& busFile = "") {
+        sim.reset(new simtest::SimBus(busFile));
+        ASSERT_EQ(1, aspiBus.Load(Library(bound).c_str()));
+        appState->aspiDll = configured.c_str();
+    }
+
+    HWND Open() {
+        dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_VERSION),
+                                    nullptr, VersionDialogProc, 0);
+        return dialog;
+    }
+
+    HWND List(int id) const { return GetDlgItem(dialog, id); }
+    Rows AspiRows() const { return Cells(List(IDC_VERSION_ASPI)); }
+
+    // The rows of a readable library, from its DLL version row on.
+    Rows FiguresAfterEntries(const std::vector<bool>& supported, const std::string& dllVersion) {
+        Rows rows = {{"ASPI32 DLL Version", dllVersion}};
+        for (std::size_t i = 0; i < kEntries.size(); ++i)
+            rows.push_back({kEntries[i], supported[i] ? "Supported" : "Not supported"});
+        rows.push_back({"Max support drives", "64"});
+        rows.push_back({"Max support speeds", "32"});
+        rows.push_back({"Internal error count", std::to_string(appState->errorCount)});
+        rows.push_back({"Resource structure", std::to_string(sizeof(AppState))});
+        return rows;
+    }
+
+    HWND dialog = nullptr;
+};
+
+TEST_F(VersionDialogTest, ShowsTheProgramsTitleLinesInTheirFonts) {
+    UseLibrary("simaspi.dll", Library("simaspi.dll"));
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(dialog, appState->versionDialog);
+
+    char caption[64] = {};
+    GetWindowTextA(dialog, caption, sizeof caption);
+    EXPECT_STREQ("バージョン情報", caption);
+    EXPECT_EQ("korvex CD-ROM Drive Controller", ItemText(dialog, IDC_VERSION_TITLE));
+    EXPECT_EQ("Version 1.0.0", ItemText(dialog, IDC_VERSION_NUMBER));
+    EXPECT_EQ("Copyright (C) 2026 the korvex authors", ItemText(dialog, IDC_VERSION_COPYRIGHT));
+    EXPECT_EQ("確 認", ItemText(dialog, IDOK));
+
+    // Font A on the description, font B on the two lines under it.
+    ASSERT_NE(nullptr, versionTitleFont.handle);
+    ASSERT_NE(nullptr, versionLineFont.handle);
+    const struct {
+        const DialogFont& font;
+        LONG height, width;
+    } fonts[] = {{versionTitleFont, 18, 8}, {versionLineFont, 16, 7}};
+    for (const auto& f : fonts) {
+        EXPECT_EQ(f.height, f.font.logFont.lfHeight);
+        EXPECT_EQ(f.width, f.font.logFont.lfWidth);
+        EXPECT_EQ(700, f.font.logFont.lfWeight);
+        EXPECT_EQ(0, f.font.logFont.lfCharSet);
+        EXPECT_STREQ("Arial", f.font.logFont.lfFaceName);
+        EXPECT_EQ(0, f.font.logFont.lfItalic + f.font.logFont.lfUnderline +
+                         f.font.logFont.lfStrikeOut);
+    }
+    auto fontOf = [&](int id) {
+        return reinterpret_cast<HFONT>(SendDlgItemMessageA(dialog, id, WM_GETFONT, 0, 0));
+    };
+    EXPECT_EQ(versionTitleFont.handle, fontOf(IDC_VERSION_TITLE));
+    EXPECT_EQ(versionLineFont.handle, fontOf(IDC_VERSION_NUMBER));
+    EXPECT_EQ(versionLineFont.handle, fontOf(IDC_VERSION_COPYRIGHT));
+    EXPECT_EQ(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)),
+              fontOf(IDC_VERSION_DRIVES));
+}
+
+// Style 8, a value loading lets through, has no icon of its own: the dialog
+// keeps the one its template shows and reads nothing past the icon table.
+TEST_F(VersionDialogTest, IsCentredAndShowsTheIconOfTheStyleInForce) {
+    UseLibrary("simaspi.dll", Library("simaspi.dll"));
+    for (std::uint32_t style : {0u, 5u, 7u, ICON_COUNT}) {
+        appState->iconType = style;
+        ASSERT_NE(nullptr, Open()) << style;
+        const LRESULT icon =
+            reinterpret_cast<LRESULT>(style < ICON_COUNT ? appState->icons[style] : nullptr);
+        EXPECT_EQ(icon, SendMessageA(dialog, WM_GETICON, ICON_BIG, 0)) << style;
+        EXPECT_EQ(icon, SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0)) << style;
+        const LRESULT shown = SendDlgItemMessageA(dialog, IDC_VERSION_ICON, STM_GETICON, 0, 0);
+        EXPECT_NE(0, shown) << style;
+        if (icon) {
+            EXPECT_EQ(icon, shown) << style;
+        }
+
+        RECT r;
+        GetWindowRect(dialog, &r);
+        EXPECT_EQ((GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2, r.left) << style;
+        EXPECT_EQ((GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2, r.top) << style;
+        DestroyWindow(dialog);
+    }
+}
+
+TEST_F(VersionDialogTest, WithoutDrivesTheDriveListHasOnlyItsColumns) {
+    UseLibrary("simaspi.dll", Library("simaspi.dll"));
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(kDriveColumns, Columns(List(IDC_VERSION_DRIVES)));
+    EXPECT_EQ(0, SendMessageA(List(IDC_VERSION_DRIVES), LVM_GETITEMCOUNT, 0, 0));
+    EXPECT_EQ(kAspiColumns, Columns(List(IDC_VERSION_ASPI)));
+    const LRESULT wanted = LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT;
+    for (int id : {IDC_VERSION_DRIVES, IDC_VERSION_ASPI}) {
+        EXPECT_EQ(wanted, SendMessageA(List(id), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & wanted) << id;
+        EXPECT_EQ(LVS_REPORT, GetWindowLongA(List(id), GWL_STYLE) & LVS_TYPEMASK) << id;
+    }
+}
+
+TEST_F(VersionDialogTest, OneRowPerDriveInTableOrder) {
+    UseLibrary("simaspi.dll", Library("simaspi.dll"));
+    std::vector<std::uint16_t> fastest(MAX_SPEEDS, 65535);
+    const DriveEntry drives[] = {
+        Drive(0, 3, "SIMDISC", "CD-ROM DRIVE", "1.00", 8, 7056, {1764, 3528}),
+        Drive(1, 12, "EMPTY", "NO SPEEDS", "0.01", 16, 0, {}),       // nothing probed
+        Drive(10, 15, "ROUND", "HALVES UP", "9.99", 0, 263, {88, 87, 264}),
+        Drive(2, 0, "FULLCO", "THIRTY-TWO", "2.00", 15, 65535, fastest),
+    };
+    appState->driveCount = 4;
+    for (int d = 0; d < 4; ++d) appState->drives[d] = drives[d];
+    // A text filling its whole array, with no terminator of its own.
+    std::memset(appState->drives[3].product, 'P', DRIVE_TEXT_SIZE);
+    std::string all;
+    for (std::uint32_t k = 0; k < MAX_SPEEDS; ++k) all += "x372 ";
+
+    ASSERT_NE(nullptr, Open());
+    const Rows expected = {
+        {"00:03", "SIMDISC", "CD-ROM DRIVE", "1.00", "16sec", "x40", "x10 x20 "},
+        {"01:12", "EMPTY", "NO SPEEDS", "0.01", "", "x0", ""},
+        {"10:15", "ROUND", "HALVES UP", "9.99", "Default", "x1", "x1 x0 x2 "},
+        {"02:00", "FULLCO", std::string(DRIVE_TEXT_SIZE, 'P'), "2.00", "32min", "x372", all},
+    };
+    EXPECT_EQ(expected, Cells(List(IDC_VERSION_DRIVES)));
+}
+
+TEST_F(VersionDialogTest, FullLibraryRowsWithItsDllVersionBytes) {
+    UseLibrary("simaspi.dll", Library("simaspi.dll"), "[bus]\ndll_version=0x04030201\n");
+    appState->errorCount = 7;
+    ASSERT_NE(nullptr, Open());
+    Rows expected = {{"ASPI32 Module", Library("simaspi.dll")},
+                     {"ASPI32 Description", kSimDescription},
+                     {"ASPI32 Version", "1.0.0"}};
+    for (auto& row : FiguresAfterEntries(std::vector<bool>(9, true), "1.2.3.4 (0x04030201)"))
+        expected.push_back(row);
+    EXPECT_EQ(expected, AspiRows());
+    EXPECT_EQ("7", AspiRows()[15][1]);
+}
+
+TEST_F(VersionDialogTest, MinimalLibraryOffersTwoEntriesAndNoDllVersion) {
+    UseLibrary("simaspi_min.dll", "simaspi_min.dll");
+    appState->errorCount = 4294967295u;
+    ASSERT_NE(nullptr, Open());
+    // Named bare, the file is found beside the program.
+    Rows expected = {{"ASPI32 Module", "simaspi_min.dll"},
+                     {"ASPI32 Description", kSimDescription},
+                     {"ASPI32 Version", "1.0.0"}};
+    std::vector<bool> supported(9, false);
+    supported[0] = supported[1] = true;
+    for (auto& row : FiguresAfterEntries(supported, "0.0.0.0 (0x00000000)")) expected.push_back(row);
+    EXPECT_EQ(expected, AspiRows());
+    EXPECT_EQ("4294967295", AspiRows()[15][1]);
+}
+
+TEST_F(VersionDialogTest, HighBytesOfTheDllVersionShowUnsigned) {
+    UseLibrary("simaspi.dll", Library("simaspi.dll"), "[bus]\ndll_version=0xFFFE8001\n");
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ((std::vector<std::string>{"ASPI32 DLL Version", "1.128.254.255 (0xFFFE8001)"}),
+              AspiRows().at(3));
+}
+
+// The rows describe the file named now; Supported is what was bound.
+TEST_F(VersionDialogTest, EmptyOrMissingStringsShowAsNullAndError) {
+    UseLibrary("simaspi.dll", Library("vi_strings.dll"));
+    ASSERT_NE(nullptr, Open());
+    const Rows rows = AspiRows();
+    ASSERT_EQ(17u, rows.size());
+    EXPECT_EQ((Rows{{"ASPI32 Module", Library("vi_strings.dll")},
+                    {"ASPI32 Description", "(null)"},
+                    {"ASPI32 Version", "(error)"}}),
+              Rows(rows.begin(), rows.begin() + 3));
+    EXPECT_EQ("Supported", rows[4 + 8][1]);
+}
+
+TEST_F(VersionDialogTest, UnreadableLibrariesGiveNoRowsAtAll) {
+    const std::string names[] = {Library("simaspi_twolang.dll"), Library("vi_none.dll"),
+                                 "NOSUCHASPI.DLL", ""};
+    for (const std::string& name : names) {
+        UseLibrary("simaspi.dll", name);
+        appState->driveCount = 1;
+        appState->drives[0] = Drive(0, 1, "SIMDISC", "CD-ROM DRIVE", "1.00", 0, 1411, {1411});
+        ASSERT_NE(nullptr, Open()) << name;
+        EXPECT_EQ(kAspiColumns, Columns(List(IDC_VERSION_ASPI))) << name;
+        EXPECT_EQ(0, SendMessageA(List(IDC_VERSION_ASPI), LVM_GETITEMCOUNT, 0, 0)) << name;
+        // The rest of the dialog is filled as ever.
+        EXPECT_EQ(1, SendMessageA(List(IDC_VERSION_DRIVES), LVM_GETITEMCOUNT, 0, 0)) << name;
+        EXPECT_EQ("Version 1.0.0", ItemText(dialog, IDC_VERSION_NUMBER)) << name;
+        DestroyWindow(dialog);
+        aspiBus.Unload();
+    }
+}
+
+TEST_F(VersionDialogTest, AnyCommandClosesAndDeletesBothFonts) {
+    UseLibrary("simaspi.dll", Library("simaspi.dll"));
+    for (WPARAM command : {WPARAM(IDOK), WPARAM(IDCANCEL), WPARAM(MAKEWPARAM(IDC_VERSION_TITLE, 0))}) {
+        ASSERT_NE(nullptr, Open()) << command;
+        const HFONT a = versionTitleFont.handle;
+        const HFONT b = versionLineFont.handle;
+        EXPECT_EQ(OBJ_FONT, static_cast<int>(GetObjectType(a)));
+        EXPECT_EQ(OBJ_FONT, static_cast<int>(GetObjectType(b)));
+        ShowWindow(dialog, SW_SHOW);
+        SendMessageA(dialog, WM_COMMAND, command, 0);
+        EXPECT_EQ(nullptr, appState->versionDialog) << command;
+        EXPECT_EQ(nullptr, versionTitleFont.handle);
+        EXPECT_EQ(nullptr, versionLineFont.handle);
+        EXPECT_EQ(0u, GetObjectType(a)) << command;
+        EXPECT_EQ(0u, GetObjectType(b)) << command;
+        EXPECT_FALSE(IsWindowVisible(dialog)) << command;  // ended
+        DestroyWindow(dialog);
+    }
+}
+
+TEST_F(VersionDialogTest, OpeningAgainMakesTheFontsAfreshAndLeaksNoHandle) {
+    UseLibrary("simaspi.dll", Library("simaspi.dll"));
+    // Wine answers GetGuiResources with 0: there the check that counts is
+    // that every font an opening made is gone once it has closed.
+    const auto gdiObjects = [] { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); };
+    // The first opening loads what stays for the process (icons, classes).
+    ASSERT_NE(nullptr, Open());
+    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    DestroyWindow(dialog);
+    const DWORD before = gdiObjects();
+    std::vector<HFONT> made;
+    for (int round = 0; round < 3; ++round) {
+        ASSERT_NE(nullptr, Open());
+        for (HFONT font : {versionTitleFont.handle, versionLineFont.handle}) {
+            EXPECT_EQ(OBJ_FONT, static_cast<int>(GetObjectType(font))) << round;
+            made.push_back(font);
+        }
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+        DestroyWindow(dialog);
+    }
+    ASSERT_EQ(6u, made.size());
+    for (HFONT font : made) EXPECT_EQ(0u, GetObjectType(font));
+    EXPECT_EQ(before, gdiObjects());
+}
+
+// As the settings dialog runs it: modal over its owner, which is disabled
+// meanwhile and enabled again when the dialog ends.
+struct ModalRun {
+    HWND owner = nullptr;
+    HWND shown = nullptr;
+    HWND shownOwner = nullptr;
+    BOOL ownerEnabled = TRUE;
+};
+ModalRun* modalRun = nullptr;
+
+void CALLBACK CloseWhenShown(HWND, UINT, UINT_PTR timer, DWORD) {
+    HWND open = appState->versionDialog;
+    if (!open || !modalRun) return;
+    KillTimer(nullptr, timer);
+    modalRun->shown = open;
+    modalRun->shownOwner = GetWindow(open, GW_OWNER);
+    modalRun->ownerEnabled = IsWindowEnabled(modalRun->owner);
+    PostMessageA(GetDlgItem(open, IDOK), BM_CLICK, 0, 0);
+}
+
+TEST_F(VersionDialogTest, RunsModallyOverItsOwnerAndReturnsToIt) {
+    UseLibrary("simaspi.dll", Library("simaspi.dll"));
+    // The box recorder would take the dialog for a box and answer it.
+    boxes.reset();
+    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP | WS_VISIBLE, 0, 0, 200, 100,
+                                 nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(nullptr, owner);
+    for (int round = 0; round < 2; ++round) {
+        ModalRun run;
+        run.owner = owner;
+        modalRun = &run;
+        const UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseWhenShown);
+        ASSERT_NE(0u, timer);
+        RunVersionDialog(owner);
+        modalRun = nullptr;
+        EXPECT_NE(nullptr, run.shown) << round;
+        EXPECT_EQ(owner, run.shownOwner) << round;
+        EXPECT_FALSE(run.ownerEnabled) << round;
+        EXPECT_TRUE(IsWindowEnabled(owner)) << round;
+        EXPECT_FALSE(IsWindow(run.shown)) << round;
+        EXPECT_EQ(nullptr, appState->versionDialog) << round;
+        EXPECT_EQ(nullptr, versionTitleFont.handle) << round;
+    }
+    DestroyWindow(owner);
+}
+
+}  // namespace
