@@ -312,6 +312,9 @@ bool Parser::BusKey(const std::string& key, const std::string& value) {
     } else if (key == "dll_version") {
         if (!Number(key, value, 0xFFFFFFFFu, v)) return false;
         bus_.dllVersion = std::uint32_t(v);
+    } else if (key == "register_status") {
+        if (!Number(key, value, 0xFF, v)) return false;
+        bus_.registerStatus = std::uint8_t(v);
     } else if (key == "signal_sync") {
         return Flag(key, value, bus_.signalSync);
     } else if (key == "support_high") {

@@ -106,6 +106,7 @@ struct Bus {
     std::uint32_t latencyMs = 0;
     std::uint32_t dllVersion = 0;
     std::uint16_t supportHigh = 0;  // bits 31..16 of the support word, which mean nothing
+    std::uint8_t registerStatus = 0x01;  // what RegisterASPI32Client returns
     bool signalSync = true;          // the event is signalled also for a block completed at once
     int returnStatus = -1;          // what a synchronous SendASPI32Command returns, if not the status
     std::vector<Adapter> adapters;  // index = adapter number; size = adapter count

@@ -382,7 +382,7 @@ std::uint32_t __cdecl ScsiRescan(void) {
 std::uint32_t __cdecl RegisterASPI32Client(std::uint32_t value) {
     Guard g;
     Log(Format("call=RegisterASPI32Client value=0x%08x", unsigned(value)));
-    return SS_COMP;
+    return lib->bus.registerStatus;
 }
 
 std::uint32_t __cdecl ReScanAdapters(void) {

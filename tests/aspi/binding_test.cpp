@@ -124,6 +124,15 @@ TEST(Load, LibraryWithoutSendCommandFailsButListsItsEntries) {
     EXPECT_EQ(0u, binding.GetEntryCount());
 }
 
+// The registration's result does not matter: a library that refuses it binds.
+TEST(Load, AFailingRegistrationStillBinds) {
+    SimBus sim("[bus]\nregister_status=0x04\n[adapter.0]\n");
+    AspiBinding binding;
+    ASSERT_EQ(1, binding.Load(0x1234u, Library("simaspi.dll").c_str()));
+    EXPECT_EQ(std::vector<unsigned long>{0x1234u}, Registrations(sim));
+    EXPECT_EQ(1, binding.GetAdapterCount());
+}
+
 TEST(Load, MissingLibraryFails) {
     AspiBinding binding;
     EXPECT_EQ(0, binding.Load("NO_SUCH_ASPI_LIBRARY.DLL"));

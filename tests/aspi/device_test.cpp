@@ -30,12 +30,12 @@ std::string Le32(unsigned v) { return Byte(v) + Byte(v >> 8) + Byte(v >> 16) + B
 // An SC_EXEC_SCSI_CMD block as it must reach the library (64-bit layout);
 // ?? stand for the buffer pointer and the completion event.
 std::string ExecBlock(unsigned target, unsigned flags, unsigned bufLen, unsigned senseLen,
-                      const std::string& cdb) {
+                      const std::string& cdb, unsigned adapter = 0, unsigned lun = 0) {
     std::string cdbArea = cdb;
     cdbArea.erase(std::remove(cdbArea.begin(), cdbArea.end(), ' '), cdbArea.end());
     const int cdbLen = static_cast<int>(cdbArea.size() / 2);
     cdbArea += Zeros(16 - cdbLen);
-    return "02 00 00 " + Byte(flags) + Zeros(4) + Byte(target) + "00 0000" + Le32(bufLen) +
+    return "02 00 " + Byte(adapter) + Byte(flags) + Zeros(4) + Byte(target) + Byte(lun) + "0000" + Le32(bufLen) +
            (bufLen ? std::string(16, '?') : Zeros(8)) + Byte(senseLen) + Byte(cdbLen) +
            "0000" + std::string(16, '?') + Zeros(20) + cdbArea + Zeros(16);
 }
@@ -112,6 +112,28 @@ TEST_F(Drive, EveryCommandSendsItsExactBlock) {
     ExpectBlock(r[10], ExecBlock(2, 0x48, 255, 0, "1e 00 00 00 00 00"));
     // The parameter list of the inactivity timer, code 15.
     EXPECT_EQ("00000000000000000d06000f003c004b", r[4]["data"]);
+}
+
+// The address reaches every field it belongs to, and the parameter list of
+// MODE SELECT carries the code exactly as given.
+TEST_F(Drive, CommandsAtAnotherAddressAndAnyCode) {
+    Bind("[bus]\nadapters=2\n[adapter.1]\ntargets=8\n[device.1.6]\ntype=5\n");
+    std::uint16_t current = 0, maximum = 0;
+    drive.SetReadSpeed(1, 6, 3, 0xFFFF);
+    drive.GetReadSpeeds(1, 6, 3, current, maximum);
+    drive.SetInactivityTimer(1, 6, 3, 0xA5);
+    drive.EjectMedium(1, 6, 3);
+    drive.UnlockMedium(1, 6, 3);
+    const auto r = sim->Requests();
+    ASSERT_EQ(5u, r.size());
+    ExpectBlock(r[0], ExecBlock(6, 0x50, 0, 14, "bb 00 ff ff ff ff 00 00 00 00 00 00", 1, 3));
+    ExpectBlock(r[1], ExecBlock(6, 0x48, 255, 14, "5a 00 2a 00 00 00 00 01 00 00 00 00", 1, 3));
+    ExpectBlock(r[2], ExecBlock(6, 0x50, 16, 14, "55 10 00 00 00 00 00 00 10 00 00 00", 1, 3));
+    EXPECT_EQ("00000000000000000d0600a5003c004b", r[2]["data"]);
+    ExpectBlock(r[3], ExecBlock(6, 0x48, 14, 14, "1b 00 00 00 02 00", 1, 3));
+    ExpectBlock(r[4], ExecBlock(6, 0x48, 255, 0, "1e 00 00 00 00 00", 1, 3));
+    EXPECT_EQ("1", r[4]["ha"]);
+    EXPECT_EQ("3", r[4]["lun"]);
 }
 
 TEST_F(Drive, NoBusNoCommand) {

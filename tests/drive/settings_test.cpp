@@ -291,6 +291,20 @@ TEST_F(Settings, ASecondLoadGivesVanishedKeysTheirDefaults) {
     EXPECT_TRUE(appState->menuUnlock == "アンロック");
 }
 
+// Menu texts are Shift-JIS: 29 bytes are kept whole, and a longer text is
+// cut without leaving half a character.
+TEST_F(Settings, ShiftJisMenuTextsAtTheLimit) {
+    std::string fourteen;
+    for (int i = 0; i < 14; ++i) fourteen += "\x82\xa0";  // あ
+    const std::string fifteen = fourteen + "\x82\xa0";
+    WriteSettingsFile("[Menu]\r\nOpen=" + fourteen + "A\r\nClose=" + fifteen + "\r\nEject=A" +
+                      fourteen + "\r\n");
+    LoadSettings();
+    EXPECT_EQ(fourteen + "A", std::string(appState->menuOpen.String(0)));
+    EXPECT_EQ(fourteen, std::string(appState->menuClose.String(0)));
+    EXPECT_EQ("A" + fourteen, std::string(appState->menuEject.String(0)));
+}
+
 TEST_F(Settings, OtherIntegersAreStoredUnchanged) {
     WriteSettingsFile(Profile({"[COMMON]", "Update=7", "MediaControl=-3", "BalloonAll=0",
                                "NoErrorMessage=0x10"}));
