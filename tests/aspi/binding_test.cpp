@@ -258,21 +258,22 @@ TEST(AdapterCount, TheHighWordIsIgnored) {
 
 // Runs the command on a thread of its own: a wait that never ends fails the
 // test instead of hanging it.
+struct TimedCall {
+    const AspiBus* bus;
+    aspi::SRB_ExecSCSICmd* srb;
+    int result;
+};
+
+static DWORD WINAPI RunTimedCall(void* param) {
+    auto* call = static_cast<TimedCall*>(param);
+    call->result = call->bus->ExecuteCommand(*call->srb);
+    return 0;
+}
+
 static int ExecuteWithin(const AspiBus& bus, aspi::SRB_ExecSCSICmd& srb, DWORD ms, bool* finished) {
-    struct Call {
-        const AspiBus* bus;
-        aspi::SRB_ExecSCSICmd* srb;
-        int result;
-    };
-    static Call call;
+    static TimedCall call;  // outlives a thread that never returns
     call = {&bus, &srb, -1};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void*) -> DWORD {
-            call.result = call.bus->ExecuteCommand(*call.srb);
-            return 0;
-        },
-        nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, RunTimedCall, &call, 0, nullptr);
     *finished = thread && WaitForSingleObject(thread, ms) == WAIT_OBJECT_0;
     if (thread) CloseHandle(thread);
     return call.result;
