@@ -127,6 +127,7 @@ struct Outcome {
     std::uint8_t asc = 0;
     std::uint8_t ascq = 0;
     bool changed = false;      // the device's state changed
+    std::uint32_t dataLen = 0; // bytes of data sent to the host
 };
 
 // Carries out one command. Data for the host go into buf, never more than
