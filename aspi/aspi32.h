@@ -53,6 +53,11 @@ constexpr std::uint8_t ADDRESS_WILDCARD = 0xFF;
 constexpr std::size_t SENSE_LEN = 14;      // sense bytes the programs ask for
 constexpr std::size_t CDB_AREA_LEN = 16;   // room for the command descriptor block
 constexpr std::size_t SENSE_AREA_LEN = SENSE_LEN + 2;
+constexpr std::size_t HA_TEXT_LEN = 16;  // HA_ManagerId, HA_Identifier
+
+// HA_Unique: the targets to scan in byte 3, the largest transfer in bytes 4..7.
+constexpr int HA_UNIQUE_MAX_TARGETS = 3;
+constexpr int HA_UNIQUE_MAX_TRANSFER = 4;
 
 #pragma pack(push, 1)
 
@@ -72,9 +77,9 @@ struct SRB_HAInquiry {
     std::uint32_t SRB_Hdr_Rsvd;
     std::uint8_t HA_Count;
     std::uint8_t HA_SCSI_ID;
-    std::uint8_t HA_ManagerId[16];
-    std::uint8_t HA_Identifier[16];
-    std::uint8_t HA_Unique[16];  // [3]: targets to scan, [4..7]: max transfer
+    std::uint8_t HA_ManagerId[HA_TEXT_LEN];
+    std::uint8_t HA_Identifier[HA_TEXT_LEN];
+    std::uint8_t HA_Unique[16];
     std::uint16_t HA_Rsvd1;
 };
 

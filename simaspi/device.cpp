@@ -235,7 +235,7 @@ Outcome Execute(Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
 }
 
 void WriteSense(const Outcome& o, std::uint8_t* sense, std::size_t len) {
-    std::uint8_t data[18] = {};
+    std::uint8_t data[SENSE_DATA_LEN] = {};
     data[0] = 0x70;  // current error, fixed format
     data[2] = o.senseKey;
     data[7] = 10;    // additional sense length

@@ -136,6 +136,7 @@ Outcome Execute(Device& device, const std::uint8_t* cdb, std::size_t cdbLen,
                 std::uint8_t* buf, std::uint32_t bufLen);
 
 // Writes the fixed-format sense data of an outcome (up to len bytes).
+constexpr std::size_t SENSE_DATA_LEN = 18;
 void WriteSense(const Outcome& outcome, std::uint8_t* sense, std::size_t len);
 
 // One line of the state file, without the line end.
