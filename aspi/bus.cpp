@@ -6,9 +6,6 @@
 
 namespace {
 
-constexpr int HA_UNIQUE_MAX_TARGETS = 3;
-constexpr int HA_UNIQUE_MAX_TRANSFER = 4;
-
 void CopyField(char* dest, const std::uint8_t* src, std::uint32_t width) {
     std::memcpy(dest, src, width);
     AspiBus::TrimTrailingBlanks(dest, width);
@@ -29,9 +26,9 @@ int AspiBus::InquireAdapter(std::uint8_t adapter, HostAdapterInfo& info) const {
     srb.SRB_HaId = adapter;
     if (!SendCommand(&srb)) return 0;
 
-    info.maxTargets = srb.HA_Unique[HA_UNIQUE_MAX_TARGETS];
+    info.maxTargets = srb.HA_Unique[aspi::HA_UNIQUE_MAX_TARGETS];
     std::uint32_t transfer;
-    std::memcpy(&transfer, &srb.HA_Unique[HA_UNIQUE_MAX_TRANSFER], sizeof transfer);
+    std::memcpy(&transfer, &srb.HA_Unique[aspi::HA_UNIQUE_MAX_TRANSFER], sizeof transfer);
     info.maxTransferLength = transfer;  // little-endian on every target
     info.adapterScsiId = srb.HA_SCSI_ID;
     CopyField(info.managerId, srb.HA_ManagerId, sizeof srb.HA_ManagerId);

@@ -70,12 +70,15 @@ void PutBig16(std::uint8_t* p, std::uint16_t v) {
 std::uint16_t Big16(const std::uint8_t* p) { return std::uint16_t((p[0] << 8) | p[1]); }
 
 // Copies a reply into the host's buffer: no more than the host allows
-// (allocation length) nor than the buffer holds.
-void Reply(const std::uint8_t* data, std::size_t len, std::size_t allocation,
-           std::uint8_t* buf, std::uint32_t bufLen) {
-    if (!buf) return;
+// (allocation length) nor than the buffer holds. The outcome tells how much.
+Outcome Reply(const std::uint8_t* data, std::size_t len, std::size_t allocation,
+              std::uint8_t* buf, std::uint32_t bufLen) {
+    Outcome o = Done();
+    if (!buf) return o;
     std::size_t n = std::min({len, allocation, std::size_t(bufLen)});
     if (n) std::memcpy(buf, data, n);
+    o.dataLen = std::uint32_t(n);
+    return o;
 }
 
 Outcome Inquiry(const Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
@@ -92,8 +95,7 @@ Outcome Inquiry(const Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
     PutField(data + 8, d.vendor, VENDOR_LEN);
     PutField(data + 16, d.product, PRODUCT_LEN);
     PutField(data + 32, d.revision, REVISION_LEN);
-    Reply(data, sizeof data, cdb[4], buf, bufLen);
-    return Done();
+    return Reply(data, sizeof data, cdb[4], buf, bufLen);
 }
 
 Outcome TestUnitReady(const Device& d) {
@@ -169,8 +171,7 @@ Outcome ModeSense(const Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
     std::size_t total = MODE_HEADER_LEN + descriptors + pageLen;
     if (d.modeDataCut >= 0 && std::size_t(d.modeDataCut) < total) total = std::size_t(d.modeDataCut);
     if (total >= 2) PutBig16(data, std::uint16_t(total - 2));  // mode data length
-    Reply(data, total, Big16(cdb + 7), buf, bufLen);
-    return Done();
+    return Reply(data, total, Big16(cdb + 7), buf, bufLen);
 }
 
 Outcome ModeSelect(Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
@@ -239,7 +240,7 @@ Outcome Execute(Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
 }
 
 void WriteSense(const Outcome& o, std::uint8_t* sense, std::size_t len) {
-    std::uint8_t data[18] = {};
+    std::uint8_t data[SENSE_DATA_LEN] = {};
     data[0] = 0x70;  // current error, fixed format
     data[2] = o.senseKey;
     data[7] = 10;    // additional sense length

@@ -140,6 +140,7 @@ struct Outcome {
     std::uint8_t asc = 0;
     std::uint8_t ascq = 0;
     bool changed = false;      // the device's state changed
+    std::uint32_t dataLen = 0; // bytes of data sent to the host
 };
 
 // Carries out one command. Data for the host go into buf, never more than
@@ -148,6 +149,7 @@ Outcome Execute(Device& device, const std::uint8_t* cdb, std::size_t cdbLen,
                 std::uint8_t* buf, std::uint32_t bufLen);
 
 // Writes the fixed-format sense data of an outcome (up to len bytes).
+constexpr std::size_t SENSE_DATA_LEN = 18;
 void WriteSense(const Outcome& outcome, std::uint8_t* sense, std::size_t len);
 
 // One line of the state file, without the line end.

@@ -1,0 +1,343 @@
+// WNASPI32.DLL: an ASPI for Win32 library over the system's own SCSI
+// pass-through. Every CD-ROM class device (\\.\X:) is placed on an ASPI host
+// adapter and target (layout.h); SCSI commands are queued per device and
+// carried out by its threads (device.h), so they complete asynchronously.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "aspi32.h"
+#include "bus.h"
+#include "device.h"
+#include "scsi_commands.h"
+#include "system.h"
+
+using namespace aspi;
+using namespace ptaspi;
+
+namespace {
+
+// GetASPI32DLLVersion: 1.0.0.0, the least significant byte first.
+constexpr std::uint32_t LIBRARY_VERSION = 0x00000001;
+constexpr const char* MANAGER_ID = "ASPI for WIN32";
+// At unload the library waits this long for its threads to leave its code.
+constexpr DWORD DETACH_WAIT_MS = 5000;
+constexpr std::uint8_t INQUIRY_TYPE_MASK = 0x1F;  // peripheral device type bits of byte 0
+
+struct Adapter {
+    std::uint8_t ownId;
+    char identifier[HA_TEXT_LEN + 1];
+};
+
+struct Library {
+    CRITICAL_SECTION lock;   // the lists and every device's queue
+    CRITICAL_SECTION build;  // one rebuild at a time
+    bool built = false;
+    std::vector<Device*> devices;
+    std::vector<Adapter> adapters;
+};
+
+Library* lib = nullptr;
+
+void PutText(std::uint8_t* field, const char* text, std::size_t width) {
+    std::memset(field, ' ', width);
+    std::memcpy(field, text, std::min(width, std::strlen(text)));
+}
+
+std::uint32_t Answer(void* srb, std::uint8_t status) {
+    static_cast<SRB_Header*>(srb)->SRB_Status = status;
+    return status;
+}
+
+// A SCSI command refused or ended at once. The event is still signalled, for a
+// caller that waits whatever the return value; nothing is posted, since the
+// caller learns the end from the return value.
+std::uint32_t Refuse(SRB_ExecSCSICmd* srb, std::uint8_t status) {
+    const std::uint8_t flags = srb->SRB_Flags;
+    void* const post = srb->SRB_PostProc;
+    Answer(srb, status);
+    if ((flags & SRB_EVENT_NOTIFY) && !(flags & SRB_POSTING) && post) SetEvent(post);
+    return status;
+}
+
+// The caller holds the lock.
+Device* Find(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun) {
+    for (Device* d : lib->devices)
+        if (d->slot.adapter == adapter && d->slot.target == target && d->slot.lun == lun) return d;
+    return nullptr;
+}
+
+bool ValidAdapter(std::uint8_t adapter) { return adapter < lib->adapters.size(); }
+
+// The peripheral type from INQUIRY; a drive that does not answer is still
+// what its drive letter says.
+std::uint8_t Identify(Device& d) {
+    std::uint8_t data[scsi::INQUIRY_DATA_LEN] = {};
+    SRB_ExecSCSICmd srb = scsi::MakeRequest(scsi::Inquiry(), 0, 0, 0, data);
+    if (d.Carry(srb) != SS_COMP) return DEVTYPE_CDROM;
+    return data[0] & INQUIRY_TYPE_MASK;
+}
+
+Device* OpenDevice(char letter, SystemDevice& seen) {
+    HANDLE h = sys::Open(letter, GENERIC_READ | GENERIC_WRITE);
+    if (h == INVALID_HANDLE_VALUE) h = sys::Open(letter, GENERIC_READ);
+    Device* d = new Device(letter, h, lib->lock);
+    seen = SystemDevice{letter, false, 0, 0, 0, 0};
+    d->type = DEVTYPE_CDROM;
+    if (!d->Opened()) return d;
+    SCSI_ADDRESS address = {};
+    DWORD returned = 0;
+    if (sys::Control(h, IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address, sizeof address, &returned)) {
+        seen.addressed = true;
+        seen.port = address.PortNumber;
+        seen.path = address.PathId;
+        seen.target = address.TargetId;
+        seen.lun = address.Lun;
+    }
+    if (d->Start()) d->type = Identify(*d);
+    return d;
+}
+
+void Dispose(Device* d) {
+    if (d->Stop()) delete d;  // else a call of the system still holds it: left alive
+}
+
+// The caller holds lib->build.
+void Rebuild() {
+    std::vector<Device*> old;
+    {
+        Lock lock(lib->lock);
+        old.swap(lib->devices);
+        lib->adapters.clear();
+    }
+    for (Device* d : old) Dispose(d);
+
+    std::vector<Device*> found;
+    std::vector<SystemDevice> seen;
+    const DWORD drives = sys::CdromDrives();
+    for (int n = 0; n < sys::DRIVE_LETTERS; ++n) {
+        if (!(drives & (1u << n))) continue;
+        SystemDevice s;
+        found.push_back(OpenDevice(char('A' + n), s));
+        seen.push_back(s);
+    }
+    const std::vector<Slot> slots = PlaceDevices(seen);
+
+    std::vector<Device*> placed;
+    std::vector<Adapter> adapters;
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        if (slots[i].adapter == NOT_PLACED) {
+            Dispose(found[i]);
+            continue;
+        }
+        found[i]->slot = slots[i];
+        placed.push_back(found[i]);
+        while (adapters.size() <= slots[i].adapter) {
+            // Named after the first device placed on it: its port and bus, or its letter.
+            Adapter a = {OwnScsiId(slots, std::uint8_t(adapters.size())), {}};
+            if (adapters.size() == slots[i].adapter) {
+                if (seen[i].addressed)
+                    std::snprintf(a.identifier, sizeof a.identifier, "PORT%u BUS%u", seen[i].port,
+                                  seen[i].path);
+                else
+                    std::snprintf(a.identifier, sizeof a.identifier, "DRIVE %c:", seen[i].letter);
+            }
+            adapters.push_back(a);
+        }
+    }
+    Lock lock(lib->lock);
+    lib->devices.swap(placed);
+    lib->adapters.swap(adapters);
+    lib->built = true;
+}
+
+// The device list is made at the first call rather than at load: opening
+// devices has no place in DllMain.
+void EnsureBuilt() {
+    Lock lock(lib->build);
+    if (!lib->built) Rebuild();
+}
+
+std::uint32_t RescanAll() {
+    Lock lock(lib->build);
+    Rebuild();
+    return SS_COMP;
+}
+
+std::uint32_t HaInquiry(SRB_HAInquiry* srb) {
+    Lock lock(lib->lock);
+    srb->HA_Count = std::uint8_t(lib->adapters.size());
+    if (!ValidAdapter(srb->SRB_HaId)) return Answer(srb, SS_INVALID_HA);
+    const Adapter& a = lib->adapters[srb->SRB_HaId];
+    srb->HA_SCSI_ID = a.ownId;
+    PutText(srb->HA_ManagerId, MANAGER_ID, sizeof srb->HA_ManagerId);
+    PutText(srb->HA_Identifier, a.identifier, sizeof srb->HA_Identifier);
+    std::memset(srb->HA_Unique, 0, sizeof srb->HA_Unique);
+    srb->HA_Unique[HA_UNIQUE_MAX_TARGETS] = TARGET_LIMIT;
+    const std::uint32_t maxTransfer = MAX_TRANSFER;
+    std::memcpy(srb->HA_Unique + HA_UNIQUE_MAX_TRANSFER, &maxTransfer, sizeof maxTransfer);
+    return Answer(srb, SS_COMP);
+}
+
+std::uint32_t GetDevType(SRB_GDEVBlock* srb) {
+    Lock lock(lib->lock);
+    if (!ValidAdapter(srb->SRB_HaId)) return Answer(srb, SS_INVALID_HA);
+    const Device* d = Find(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun);
+    if (!d) return Answer(srb, SS_NO_DEVICE);
+    srb->SRB_DeviceType = d->type;
+    return Answer(srb, SS_COMP);
+}
+
+std::uint32_t Exec(SRB_ExecSCSICmd* srb) {
+    Lock lock(lib->lock);
+    if (!ValidAdapter(srb->SRB_HaId)) return Refuse(srb, SS_INVALID_HA);
+    Device* d = Find(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun);
+    if (!d) return Refuse(srb, SS_NO_DEVICE);
+    if (const std::uint8_t bad = CheckRequest(*srb)) return Refuse(srb, bad);
+    if (!d->Opened()) return Refuse(srb, Unanswered(*srb, HASTAT_SEL_TO));
+    d->Accept(srb);
+    return SS_PENDING;
+}
+
+std::uint32_t Abort(SRB_Abort* srb) {
+    SRB_ExecSCSICmd* target = static_cast<SRB_ExecSCSICmd*>(srb->SRB_ToAbort);
+    bool withdrawn = false;
+    {
+        Lock lock(lib->lock);
+        if (!ValidAdapter(srb->SRB_HaId)) return Answer(srb, SS_INVALID_HA);
+        for (Device* d : lib->devices)
+            if (d->slot.adapter == srb->SRB_HaId && d->Withdraw(target)) withdrawn = true;
+    }
+    if (!withdrawn) return Answer(srb, SS_ABORT_FAIL);  // started, finished or unknown
+    Complete(target, SS_ABORTED);
+    return Answer(srb, SS_COMP);
+}
+
+// The pass-through has no reset to send: resetting ends what waits in the
+// device's queue, and the device is left as it is.
+std::uint32_t ResetDevice(SRB_BusDeviceReset* srb) {
+    Device* d;
+    {
+        Lock lock(lib->lock);
+        if (!ValidAdapter(srb->SRB_HaId)) return Answer(srb, SS_INVALID_HA);
+        d = Find(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun);
+        if (!d) return Answer(srb, SS_NO_DEVICE);
+    }
+    d->AbortQueued();
+    srb->SRB_HaStat = HASTAT_OK;
+    srb->SRB_TargStat = STATUS_GOOD;
+    const std::uint8_t flags = srb->SRB_Flags;
+    void* const post = srb->SRB_PostProc;
+    Answer(srb, SS_COMP);
+    if ((flags & SRB_EVENT_NOTIFY) && post) SetEvent(post);
+    return SS_COMP;
+}
+
+bool Matches(std::uint8_t wanted, std::uint8_t actual) {
+    return wanted == ADDRESS_WILDCARD || wanted == actual;
+}
+
+std::uint32_t Timeouts(SRB_GetSetTimeouts* srb) {
+    const bool get = srb->SRB_Flags & SRB_DIR_IN, set = srb->SRB_Flags & SRB_DIR_OUT;
+    if (get == set || srb->SRB_Timeout > MAX_TIMEOUT_HALF_SECONDS) return Answer(srb, SS_INVALID_SRB);
+    Lock lock(lib->lock);
+    if (srb->SRB_HaId != ADDRESS_WILDCARD && !ValidAdapter(srb->SRB_HaId))
+        return Answer(srb, SS_INVALID_HA);
+    if (get) {
+        const Device* d = Find(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun);
+        if (!d) return Answer(srb, SS_NO_DEVICE);
+        srb->SRB_Timeout = d->timeout;
+        return Answer(srb, SS_COMP);
+    }
+    bool matched = false;
+    for (Device* d : lib->devices) {
+        if (Matches(srb->SRB_HaId, d->slot.adapter) && Matches(srb->SRB_Target, d->slot.target) &&
+            Matches(srb->SRB_Lun, d->slot.lun)) {
+            d->timeout = srb->SRB_Timeout ? srb->SRB_Timeout : DEFAULT_TIMEOUT_HALF_SECONDS;
+            matched = true;
+        }
+    }
+    return Answer(srb, matched ? SS_COMP : SS_NO_DEVICE);
+}
+
+}  // namespace
+
+extern "C" {
+
+std::uint32_t __cdecl GetASPI32SupportInfo(void) {
+    EnsureBuilt();
+    Lock lock(lib->lock);
+    const std::uint8_t count = std::uint8_t(lib->adapters.size());
+    return count ? MakeSupportWord(SS_COMP, count) : MakeSupportWord(SS_NO_ADAPTERS, 0);
+}
+
+std::uint32_t __cdecl SendASPI32Command(void* srb) {
+    if (!srb) return SS_INVALID_SRB;
+    EnsureBuilt();
+    switch (static_cast<SRB_Header*>(srb)->SRB_Cmd) {
+    case SC_HA_INQUIRY: return HaInquiry(static_cast<SRB_HAInquiry*>(srb));
+    case SC_GET_DEV_TYPE: return GetDevType(static_cast<SRB_GDEVBlock*>(srb));
+    case SC_EXEC_SCSI_CMD: return Exec(static_cast<SRB_ExecSCSICmd*>(srb));
+    case SC_ABORT_SRB: return Abort(static_cast<SRB_Abort*>(srb));
+    case SC_RESET_DEV: return ResetDevice(static_cast<SRB_BusDeviceReset*>(srb));
+    case SC_GETSET_TIMEOUTS: return Timeouts(static_cast<SRB_GetSetTimeouts*>(srb));
+    default: return Answer(srb, SS_INVALID_CMD);
+    }
+}
+
+// Page-aligned and zero-filled, whatever AB_ZeroFill says.
+std::uint32_t __cdecl GetASPI32Buffer(ASPI32BUFF* buffer) {
+    if (!buffer || !buffer->AB_BufLen) return FALSE;
+    void* p = VirtualAlloc(nullptr, buffer->AB_BufLen, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!p) return FALSE;
+    buffer->AB_BufPointer = static_cast<std::uint8_t*>(p);
+    return TRUE;
+}
+
+std::uint32_t __cdecl FreeASPI32Buffer(ASPI32BUFF* buffer) {
+    if (!buffer || !buffer->AB_BufPointer) return FALSE;
+    if (!VirtualFree(buffer->AB_BufPointer, 0, MEM_RELEASE)) return FALSE;
+    buffer->AB_BufPointer = nullptr;
+    return TRUE;
+}
+
+// The Windows 95 device nodes this maps to do not exist on Windows NT.
+std::uint32_t __cdecl TranslateASPI32Address(std::uint32_t*, std::uint32_t*) { return FALSE; }
+
+std::uint32_t __cdecl GetASPI32DLLVersion(void) { return LIBRARY_VERSION; }
+
+std::uint32_t __cdecl ScsiRescan(void) { return RescanAll(); }
+
+std::uint32_t __cdecl ReScanAdapters(void) { return RescanAll(); }
+
+// Nothing to keep per client: the library serves every caller alike.
+std::uint32_t __cdecl RegisterASPI32Client(std::uint32_t) { return SS_COMP; }
+
+}  // extern "C"
+
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(instance);
+        libraryModule = instance;
+        lib = new Library;
+        InitializeCriticalSection(&lib->lock);
+        InitializeCriticalSection(&lib->build);
+    } else if (reason == DLL_PROCESS_DETACH) {
+        if (reserved) return TRUE;  // the process ends: its threads are gone already
+        for (Device* d : lib->devices) d->RequestStop();
+        // A thread ends on the loader lock this thread holds: it cannot be
+        // waited for, only seen to leave the library's code.
+        for (DWORD waited = 0; liveThreads > 0 && waited < DETACH_WAIT_MS; ++waited) Sleep(1);
+        if (liveThreads > 0) return TRUE;  // still in a call: leave everything in place
+        Sleep(1);
+        for (Device* d : lib->devices) delete d;
+        DeleteCriticalSection(&lib->build);
+        DeleteCriticalSection(&lib->lock);
+        delete lib;
+        lib = nullptr;
+    }
+    return TRUE;
+}

@@ -1,0 +1,77 @@
+#include "fake_bus.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+namespace pttest {
+
+FakeBus::FakeBus(const std::string& busFile, const std::string& quirks) : sim(busFile) {
+    SetEnvironmentVariableA("PTASPI_FAKE", quirks.empty() ? nullptr : quirks.c_str());
+    bus.Load(simtest::Library(FAKE_LIBRARY).c_str());
+    bus.GetAdapterCount();  // the library makes its device list at the first call
+    drive.bus = &bus;
+}
+
+FakeBus::~FakeBus() {
+    bus.Unload();
+    SetEnvironmentVariableA("PTASPI_FAKE", nullptr);
+}
+
+std::vector<simtest::LogLine> FakeBus::PassThroughs() const {
+    std::vector<simtest::LogLine> out;
+    for (const simtest::LogLine& line : sim.Log())
+        if (line.kind == "spt") out.push_back(line);
+    return out;
+}
+
+std::uint32_t FakeBus::Send(void* srb) const {
+    auto send = reinterpret_cast<aspi::SendASPI32CommandFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA(FAKE_LIBRARY), "SendASPI32Command")));
+    return send(srb);
+}
+
+namespace {
+
+class Collect : public BusVisitor {
+public:
+    Collect(const AspiBus& bus, std::vector<std::string>& out) : bus_(bus), out_(out) {}
+    bool Target(std::uint8_t a, std::uint8_t t, const HostAdapterInfo&) override {
+        DeviceIdentity id;
+        std::memset(&id, 0, sizeof id);
+        if (bus_.GetDeviceType(a, t, 0) >= 0 && bus_.InquireDevice(a, t, 0, id))
+            out_.push_back(std::to_string(a) + ":" + std::to_string(t) + " " + id.product);
+        return true;
+    }
+
+private:
+    const AspiBus& bus_;
+    std::vector<std::string>& out_;
+};
+
+}  // namespace
+
+std::vector<std::string> FakeBus::Devices() const {
+    std::vector<std::string> out;
+    Collect collect(bus, out);
+    WalkBus(bus, collect);
+    return out;
+}
+
+std::string Drive(int adapter, int target, const std::string& product) {
+    return "[device." + std::to_string(adapter) + "." + std::to_string(target) +
+           "]\ntype=5\nvendor=SIMDISC\nproduct=" + product + "\nrevision=1.00\n";
+}
+
+std::uint32_t SetTimeout(const FakeBus& fake, std::uint8_t adapter, std::uint8_t target,
+                         std::uint32_t halfSeconds) {
+    aspi::SRB_GetSetTimeouts srb = {};
+    srb.SRB_Cmd = aspi::SC_GETSET_TIMEOUTS;
+    srb.SRB_Flags = aspi::SRB_DIR_OUT;
+    srb.SRB_HaId = adapter;
+    srb.SRB_Target = target;
+    srb.SRB_Timeout = halfSeconds;
+    return fake.Send(&srb);
+}
+
+}  // namespace pttest
