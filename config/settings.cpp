@@ -292,7 +292,9 @@ void LoadLibraryName() {
 }
 
 void LoadErrorMessageSetting() {
-    if (!appState || !SettingsFileReadable()) return;
+    // No wait for a held file here: it reads as the default 0, which is what
+    // is in force before the first load, and LoadSettings waits right after.
+    if (!appState) return;
     INIFILE file;
     if (!file.Open(SETTINGS_FILE)) return;
     for (const Key<AppState>& key : commonKeys)
