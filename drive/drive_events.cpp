@@ -103,14 +103,21 @@ void OpenClose(HWND window, std::uint16_t x) {
 
 }  // namespace
 
-bool IsEligibleMediaDevice(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
-                           int* type) {
+MediaDeviceCheck CheckMediaDevice(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                                  int* type, DeviceIdentity* id) {
     const int found = aspiBus.GetDeviceType(adapter, target, lun);
     if (type) *type = found;
-    if (!IsRemovableDeviceType(found)) return false;
-    DeviceIdentity id;
-    std::memset(&id, 0, sizeof id);
-    return aspiBus.InquireDevice(adapter, target, lun, id) != 0;
+    if (!IsRemovableDeviceType(found)) return MediaDeviceCheck::NotMedia;
+    DeviceIdentity identity;
+    std::memset(&identity, 0, sizeof identity);
+    if (!aspiBus.InquireDevice(adapter, target, lun, identity)) return MediaDeviceCheck::InquiryFailed;
+    if (id) *id = identity;
+    return MediaDeviceCheck::Eligible;
+}
+
+bool IsEligibleMediaDevice(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                           int* type) {
+    return CheckMediaDevice(adapter, target, lun, type) == MediaDeviceCheck::Eligible;
 }
 
 void ResetHotKeys() {

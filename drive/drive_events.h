@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "bus.h"
+
 constexpr const char* BALLOON_TITLE = "ROTAVA";
 constexpr UINT BALLOON_TIMEOUT_MS = 10000;
 constexpr std::uint32_t BALLOON_TEXT_LIMIT = 255;  // the text stays below this
@@ -37,9 +39,14 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event);
 LRESULT OnDeviceChange(HWND window, WPARAM event);
 LRESULT OnHotKey(HWND window, WPARAM key, LPARAM flags);
 
-// A device the media menu and the hot keys offer: a removable class (tape,
-// WORM, CD-ROM, optical, changer) whose INQUIRY succeeds, asked of aspiBus.
-// When type is given it receives the device type whenever one was read.
+// What the media menu and the hot keys make of an address, asked of aspiBus:
+// a removable class (tape, WORM, CD-ROM, optical, changer) whose INQUIRY
+// succeeds is offered; one whose INQUIRY fails is not, and the menu says so.
+enum class MediaDeviceCheck { NotMedia, InquiryFailed, Eligible };
+// type receives the device type whenever one was read, id the INQUIRY
+// texts of an eligible device; either may be null.
+MediaDeviceCheck CheckMediaDevice(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                                  int* type = nullptr, DeviceIdentity* id = nullptr);
 bool IsEligibleMediaDevice(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
                            int* type = nullptr);
 

@@ -8,6 +8,7 @@
 #include "resource_ids.h"
 #include "settings.h"
 #include "table_work.h"
+#include "tray_menu.h"
 #include "version_dialog.h"
 #include "window_services.h"
 
@@ -101,8 +102,6 @@ void ShutdownSequence(HWND window) {
     if (appState) appState->settingsLoaded = 0;
 }
 
-LRESULT OnTrayMouseNotification(HWND, LPARAM) { return 0; }
-
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM) {
     // Until the start-up has loaded the settings (a start-up failure box
     // runs a message loop too) only the pause and exit commands act.
@@ -170,7 +169,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         OnHotKey(window, wParam, lParam);
         break;
     case WM_KORVEX_TRAY:
-        OnTrayMouseNotification(window, lParam);
+        OnTrayNotify(window, lParam);
         break;
     default:
         result = DefWindowProcA(window, message, wParam, lParam);

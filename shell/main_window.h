@@ -42,7 +42,3 @@ void ShutdownSequence(HWND window);
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // The fixed command ids; every other id goes to the drive commands. Returns 0.
 LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam);
-
-// The tray icon's mouse notifications (lParam of the tray callback). The
-// tray menus take these over; until they exist nothing happens.
-LRESULT OnTrayMouseNotification(HWND window, LPARAM mouseMessage);
