@@ -2,6 +2,8 @@
 // say to, a running tray program from another process on the same desktop.
 //
 //   korvexprobe find            the main window's handle; exit 1 when none
+//   korvexprobe menus           each pop-up menu on screen, topmost first:
+//                               "left top right bottom"; exit 1 when none
 //   korvexprobe count           how many top-level windows of class and title
 //                               "ROTAVA" exist
 //   korvexprobe post ID         WM_COMMAND ID to the main window; exit 1 when none
@@ -131,6 +133,21 @@ int Find() {
     std::snprintf(line, sizeof line, "%p", static_cast<void*>(window));
     Print(line);
     return 0;
+}
+
+// The pop-up menus on screen, topmost first: "left top right bottom".
+int Menus() {
+    int shown = 0;
+    for (HWND window : TopLevelWindows()) {
+        if (ClassOf(window) != "#32768" || !IsWindowVisible(window)) continue;
+        RECT r;
+        GetWindowRect(window, &r);
+        char line[64];
+        std::snprintf(line, sizeof line, "%ld %ld %ld %ld", r.left, r.top, r.right, r.bottom);
+        Print(line);
+        ++shown;
+    }
+    return shown ? 0 : 1;
 }
 
 int Count() {
@@ -385,6 +402,7 @@ int main(int argc, char** argv) {
     if (command == "windows") return Windows();
     if (command == "find") return Find();
     if (command == "count") return Count();
+    if (command == "menus") return Menus();
     if (command == "post" && argc > 2) return Post(argv[2]);
     if (command == "icons-shown") return IconsShown();
     if (command == "taskbar") return TaskbarShown();
@@ -396,6 +414,6 @@ int main(int argc, char** argv) {
     if (command == "dialog" && argc > 2) return Dialog(argv[2]);
     if (command == "point" && argc > 3) return Point(argv[2], argv[3]);
     std::fprintf(stderr, "usage: korvexprobe find|count|post ID|icons-shown|taskbar|hold|balloon|"
-                         "boxes|windows|resources EXE|dialog TITLE|point TITLE ID\n");
+                         "boxes|windows|menus|resources EXE|dialog TITLE|point TITLE ID\n");
     return 2;
 }

@@ -131,6 +131,14 @@ screenshot() {
   printf '%s\n' "$E2E_SCREENS/$1.png"
 }
 
+# The screen point at the middle of the program's icon in the notification
+# area of a screenshot, "x y": the part of the area that is not background.
+tray_icon_point() {
+  local x y w h
+  read -r x y w h < <(convert "$1" -crop 200x20+824+748 +repage -trim -format '%X %Y %w %h' info:)
+  echo "$((824 + ${x#+} + w / 2)) $((748 + ${y#+} + h / 2))"
+}
+
 # The number of colours in the notification area of a screenshot (the right
 # end of the taskbar): 1 when it shows no icon.
 tray_colours() {
