@@ -27,20 +27,15 @@ const FixedItem pausedItems[] = {
     {ID_EXIT, "プログラムの終了"},
 };
 
-const FixedItem speedItems[] = {
+// The speed menu puts the settings file's two commands before the commands
+// both menus end with.
+const FixedItem settingsFileItems[] = {
     {0, nullptr},
     {ID_LOAD_SETTINGS, "設定の読み込み"},
     {ID_SAVE_SETTINGS, "設定の書き込み"},
-    {0, nullptr},
-    {ID_RESCAN, "再スキャン"},
-    {ID_PAUSE, "制御の一時停止"},
-    {ID_SETTINGS_DIALOG, "設定画面"},
-    {ID_VERSION_DIALOG, "バージョン情報"},
-    {0, nullptr},
-    {ID_EXIT, "プログラムの終了"},
 };
 
-const FixedItem mediaItems[] = {
+const FixedItem commandItems[] = {
     {0, nullptr},
     {ID_RESCAN, "再スキャン"},
     {ID_PAUSE, "制御の一時停止"},
@@ -256,13 +251,14 @@ void AppendSpeedMenuItems(HWND, HMENU menu) {
                         cmd::SpeedId(d, k), item);
         }
     }
-    AppendFixedItems(menu, speedItems);
+    AppendFixedItems(menu, settingsFileItems);
+    AppendFixedItems(menu, commandItems);
 }
 
 void AppendMediaMenuItems(HWND window, HMENU menu) {
     MediaMenuVisitor visitor(window, menu);
     WalkBus(aspiBus, visitor);
-    AppendFixedItems(menu, mediaItems);
+    AppendFixedItems(menu, commandItems);
 }
 
 void ShowPausedMenu(HWND window) { ShowTrayMenu(window, AppendPausedMenuItems); }
