@@ -74,12 +74,19 @@ std::string Device(unsigned adapter, unsigned target, int type, const std::strin
 // loop dispatches, which then ends the menu.
 Lines shownMenu;
 bool menuSeen = false;
+// When set, the icon is clicked again while the menu shows, into this window.
+HWND clickInside = nullptr;
 
 void CALLBACK ReadShownMenu(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
-    if (!appState->popupMenu) return;
+    HMENU shown = appState->popupMenu;
+    if (!shown) return;
     menuSeen = true;
     shownMenu.clear();
+    if (clickInside) {
+        OnTrayNotify(clickInside, WM_LBUTTONDOWN);  // returns at once: no menu in a menu
+        if (appState->popupMenu != shown) shownMenu.push_back("(replaced)");
+    }
     Describe(appState->popupMenu, shownMenu);
     EndMenu();
 }
@@ -115,7 +122,8 @@ protected:
         EXPECT_EQ(0, OnTrayNotify(window, mouse));
         EXPECT_EQ(nullptr, appState->popupMenu);
         MSG msg;
-        nullPosted = PeekMessageA(&msg, window, WM_NULL, WM_NULL, PM_REMOVE) != 0;
+        nullPosted = false;
+        while (PeekMessageA(&msg, window, WM_NULL, WM_NULL, PM_REMOVE)) nullPosted = true;
         return menuSeen ? shownMenu : Lines{"(none)"};
     }
 
@@ -237,6 +245,11 @@ TEST_F(TrayMenus, ButtonsFollowPauseSwapAndOpenDialogs) {
     }
     appState->settingsDialog = nullptr;
     appState->paused = 0;
+
+    // A click while a menu shows opens no second one.
+    clickInside = window;
+    EXPECT_EQ(speed, Click(WM_RBUTTONDOWN));
+    clickInside = nullptr;
 
     // Releases, double clicks and the rest do nothing.
     for (LPARAM mouse : {WM_LBUTTONUP, WM_RBUTTONUP, WM_LBUTTONDBLCLK, WM_MBUTTONUP}) {
