@@ -40,7 +40,7 @@ dist: build-x86_64 build-i686
 	@scripts/dist $(BUILD) dist
 
 test: build dist
-	@scripts/test-all $(BUILD) dist
+	@scripts/test-all $(BUILD)
 
 run: build-x86_64
 	@scripts/demo $(BUILD)/x86_64
