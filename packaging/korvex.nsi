@@ -64,6 +64,9 @@ VIAddVersionKey /LANG=1041 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 VIAddVersionKey /LANG=1041 "CompanyName" "${PRODUCT}"
 
 !define MUI_ABORTWARNING
+; The program's own tray icon (paths from this script's folder).
+!define MUI_ICON "..\resources\icons\media-colourful.ico"
+!define MUI_UNICON "..\resources\icons\media-colourful.ico"
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\korvex.exe"
 !define MUI_FINISHPAGE_RUN_TEXT "korvex を起動する"
