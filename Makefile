@@ -6,7 +6,7 @@ BUILD     := build
 GENERATOR := -G Ninja
 CMAKE_CFG := -DCMAKE_BUILD_TYPE=Release
 
-.PHONY: all build build-x86_64 build-i686 build-native build-fuzz run test bootstrap clean
+.PHONY: all build build-x86_64 build-i686 build-native build-fuzz dist run test bootstrap clean
 
 all: build
 
@@ -35,11 +35,15 @@ build-fuzz: bootstrap
 	  -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang >/dev/null
 	@cmake --build $(BUILD)/fuzz
 
-test: build
+# The release: archives and installers of both targets, into dist/.
+dist: build-x86_64 build-i686
+	@scripts/dist $(BUILD) dist
+
+test: build dist
 	@scripts/test-all $(BUILD)
 
 run: build-x86_64
 	@scripts/demo $(BUILD)/x86_64
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) dist

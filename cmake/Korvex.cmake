@@ -15,6 +15,13 @@ if(WIN32)
   string(APPEND CMAKE_EXE_LINKER_FLAGS " -static")
   string(APPEND CMAKE_SHARED_LINKER_FLAGS " -static")
   add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
+  # One version number, the project's, in the version resource of every
+  # binary: as text from a generated header, as the four numbers of the fixed
+  # part on the resource compiler's command line (a changed line rebuilds).
+  configure_file(${CMAKE_SOURCE_DIR}/cmake/korvex_version.h.in
+    ${CMAKE_BINARY_DIR}/generated/korvex_version.h @ONLY)
+  include_directories(${CMAKE_BINARY_DIR}/generated)
+  add_compile_definitions($<$<COMPILE_LANGUAGE:RC>:KORVEX_VERSION_NUMBERS=${PROJECT_VERSION_MAJOR},${PROJECT_VERSION_MINOR},${PROJECT_VERSION_PATCH},0>)
 elseif(KORVEX_FUZZ)
   # Everything is instrumented for libFuzzer; the targets add the fuzzer's main.
   add_compile_options(-fsanitize=fuzzer-no-link,address,undefined

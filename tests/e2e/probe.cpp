@@ -19,6 +19,8 @@
 //   korvexprobe windows         every top-level window, for looking around
 //   korvexprobe resources EXE   the version resource's translation and texts,
 //                               what the manifest asks for, the icon groups
+//   korvexprobe version FILE    the version resource's fixed file and product
+//                               versions and its FileVersion and ProductVersion
 //   korvexprobe dialog TITLE    the dialog of that title: its owner, then each
 //                               control by id: texts, and for list views their
 //                               columns ("title/width"), rows (cells joined by
@@ -226,6 +228,29 @@ std::string VersionText(const std::vector<char>& data, const char* block, const 
     return std::string(static_cast<const char*>(value));
 }
 
+int Version(const char* file) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
+    if (!size) return 1;
+    std::vector<char> data(size);
+    if (!GetFileVersionInfoA(file, 0, size, data.data())) return 1;
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(data.data(), "\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO))
+        return 1;
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    char line[128];
+    std::snprintf(line, sizeof line, "fixed %lu.%lu.%lu.%lu product %lu.%lu.%lu.%lu",
+                  fixed->dwFileVersionMS >> 16, fixed->dwFileVersionMS & 0xFFFF,
+                  fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF,
+                  fixed->dwProductVersionMS >> 16, fixed->dwProductVersionMS & 0xFFFF,
+                  fixed->dwProductVersionLS >> 16, fixed->dwProductVersionLS & 0xFFFF);
+    Print(line);
+    for (const char* name : {"FileVersion", "ProductVersion"})
+        Print(std::string(name) + "=" + VersionText(data, "041104B0", name));
+    return 0;
+}
+
 int Resources(const char* file) {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
@@ -411,6 +436,7 @@ int main(int argc, char** argv) {
     if (command == "balloon") return Balloon();
     if (command == "boxes") return Boxes();
     if (command == "resources" && argc > 2) return Resources(argv[2]);
+    if (command == "version" && argc > 2) return Version(argv[2]);
     if (command == "dialog" && argc > 2) return Dialog(argv[2]);
     if (command == "point" && argc > 3) return Point(argv[2], argv[3]);
     std::fprintf(stderr, "usage: korvexprobe find|count|post ID|icons-shown|taskbar|hold|balloon|"
