@@ -182,6 +182,6 @@ bool RunSettingsDialog() {
     // controls are made.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
     InitCommonControlsEx(&controls);
-    DialogBoxParamA(appState->instance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr, SettingsDialogProc, 0);
-    return true;
+    return DialogBoxParamA(appState->instance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr,
+                           SettingsDialogProc, 0) != -1;
 }

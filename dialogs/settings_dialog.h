@@ -55,11 +55,12 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
 void SelectPage(int index, bool moveTab);
 
 // Runs the dialog modally with no owner and returns when it closes: true.
-// False, with nothing opened, when the program is not ready, when the dialog
-// is open already (it is brought to the front instead), or while the drive
-// table is being rebuilt or the settings applied (its boxes run message
-// loops of their own, and a dialog filled from a half-built table would edit
-// drives that are not there).
+// False, with nothing opened, when the program is not ready, when the
+// template cannot be made into a dialog, when the dialog is open already (it
+// is brought to the front instead), or while the drive table is being
+// rebuilt or the settings applied (their boxes run message loops of their
+// own, and a dialog filled from a half-built table would edit drives that
+// are not there).
 bool RunSettingsDialog();
 
 // --- Common page ---------------------------------------------------------
