@@ -4,6 +4,7 @@
 // until OK.
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 #include "controls.h"
 #include "device.h"
@@ -111,7 +112,12 @@ void ShowDrive(HWND page, int position) {
     SelectListEntry(page, IDC_DRIVE_LIST, position);
     ClearList(page, IDC_DRIVE_SPEED);
     std::uint32_t d = 0;
-    if (!SelectedDrive(page, d)) return;
+    if (!SelectedDrive(page, d)) {
+        // No drive to edit: nothing on the page would be kept.
+        for (int id : {IDC_DRIVE_SPEED, IDC_DRIVE_SPIN_DOWN, IDC_DRIVE_DISABLED, IDC_DRIVE_HIDDEN})
+            EnableItem(page, id, false);
+        return;
+    }
     const DriveEntry& drive = appState->drives[d];
     for (std::uint32_t k = 0; k < SpeedCount(drive); ++k) {
         char text[16];

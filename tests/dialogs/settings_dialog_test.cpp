@@ -497,6 +497,21 @@ TEST_F(SettingsDialogTest, DrivePageListsDrivesWithSpeedsUnderTheirTableIndexes)
               Applied());
 }
 
+TEST_F(SettingsDialogTest, WithoutADriveWithSpeedsNothingOnTheDrivePageCanBeEdited) {
+    Start();
+    appState->drives[0].speedCount = 0;
+    appState->drives[2].speedCount = 0;
+    appState->skip[0] = 1;
+    ASSERT_NE(nullptr, Open());
+    EXPECT_TRUE(ListTexts(Item(PAGE_DRIVE, IDC_DRIVE_LIST)).empty());
+    EXPECT_TRUE(ListTexts(Item(PAGE_DRIVE, IDC_DRIVE_SPEED)).empty());
+    for (int id : {IDC_DRIVE_SPEED, IDC_DRIVE_SPIN_DOWN, IDC_DRIVE_DISABLED, IDC_DRIVE_HIDDEN})
+        EXPECT_FALSE(Enabled(PAGE_DRIVE, id)) << id;
+    Command(IDOK);
+    EXPECT_EQ(1u, appState->skip[0]);
+    EXPECT_EQ(0u, boxes->Count());
+}
+
 TEST_F(SettingsDialogTest, AnUnsetSpeedIsReportedAndLeftAtOk) {
     Start();
     appState->drives[0].currentSpeed = 999;  // not in its list
