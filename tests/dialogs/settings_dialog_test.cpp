@@ -228,7 +228,7 @@ TEST_F(SettingsDialogTest, CancelAfterChangingEveryPageLeavesEverythingAsItWas) 
                    IDC_NO_ERROR_MESSAGE, IDC_ASPI_DLL})
         Click(PAGE_COMMON, id);
     Choose(PAGE_COMMON, IDC_ICON_TYPE, 5);
-    Choose(PAGE_DRIVE, IDC_DRIVE_SPEED, 3);
+    Choose(PAGE_DRIVE, IDC_DRIVE_SPEED, 0);
     Choose(PAGE_DRIVE, IDC_DRIVE_SPIN_DOWN, 12);
     Click(PAGE_DRIVE, IDC_DRIVE_DISABLED);
     for (int id : {IDC_MEDIA_CONTROL, IDC_USE_OPEN_CLOSE, IDC_USE_LOCK, IDC_USE_KEYBOARD_HOOK})
@@ -250,7 +250,7 @@ TEST_F(SettingsDialogTest, OkAppliesEveryControlOfEveryPageSavesAndReapplies) {
     for (int id : {IDC_UPDATE, IDC_SWAP_MENU, IDC_BALLOON_ALL, IDC_BALLOON_AUTO, IDC_NO_ERROR_MESSAGE})
         Click(PAGE_COMMON, id);
     Choose(PAGE_COMMON, IDC_ICON_TYPE, 7);
-    Choose(PAGE_DRIVE, IDC_DRIVE_SPEED, 3);       // drive 0: x24
+    Choose(PAGE_DRIVE, IDC_DRIVE_SPEED, 2);       // drive 0: x16, was x24
     Choose(PAGE_DRIVE, IDC_DRIVE_SPIN_DOWN, 10);  // 2min
     Choose(PAGE_DRIVE, IDC_DRIVE_LIST, 1);        // table position 2
     Click(PAGE_DRIVE, IDC_DRIVE_DISABLED);
@@ -272,17 +272,17 @@ TEST_F(SettingsDialogTest, OkAppliesEveryControlOfEveryPageSavesAndReapplies) {
               (std::vector<int>{s.mediaControl, s.useOpenClose, static_cast<int>(s.openCloseTimer),
                                 s.useLock, s.useKeyboardHook}));
     EXPECT_EQ((std::vector<std::uint32_t>{0, 0, 2}), (std::vector<std::uint32_t>(s.skip, s.skip + 3)));
-    EXPECT_EQ(4234, s.drives[0].currentSpeed);
+    EXPECT_EQ(2822, s.drives[0].currentSpeed);
     EXPECT_EQ(10, s.drives[0].spinDown);
     const std::string file = ReadSettingsFile();
     for (const char* line : {"Update=0\r\n", "SwapMenu=1\r\n", "IconType=7\r\n", "OpenCloseTimer=42\r\n",
-                             "MediaControl=1\r\n", "[CDROM00]\r\nSkip=0\r\n", "Speed=3\r\nSpinDown=0x0a\r\n",
+                             "MediaControl=1\r\n", "[CDROM00]\r\nSkip=0\r\n", "Speed=2\r\nSpinDown=0x0a\r\n",
                              "[CDROM02]\r\nSkip=2\r\n"})
         EXPECT_NE(std::string::npos, file.find(line)) << line;
     EXPECT_EQ(std::string::npos, file.find("[CDROM01]"));
     // Read back: only the drive at skip 0 is set again.
-    EXPECT_EQ((std::vector<std::string>{"0:1 bb00108a", "0:1 55100000"}), Applied());
-    EXPECT_EQ("4234", StateOf(*sim, "0:1:0", "speed"));
+    EXPECT_EQ((std::vector<std::string>{"0:1 bb000b06", "0:1 55100000"}), Applied());
+    EXPECT_EQ("2822", StateOf(*sim, "0:1:0", "speed"));
     EXPECT_EQ("10", StateOf(*sim, "0:1:0", "inactivity"));
     EXPECT_EQ(0u, boxes->Count());
 }
