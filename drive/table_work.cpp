@@ -49,6 +49,14 @@ void Run(HWND window, TableWork work) {
     }
 }
 
+// What arrived meanwhile, in the order it came, unless a shutdown ran inside
+// one of the work's boxes; then the work in hand has ended.
+void RunWaiting(HWND window) {
+    while (waitingCount > 0 && appState && appState->settingsLoaded) Run(window, Dequeue());
+    waitingCount = 0;
+    running = false;
+}
+
 }  // namespace
 
 void RequestTableWork(HWND window, TableWork work) {
@@ -59,9 +67,15 @@ void RequestTableWork(HWND window, TableWork work) {
     }
     running = true;
     Run(window, work);
-    // What arrived meanwhile, in the order it came, unless a shutdown ran
-    // inside one of the work's boxes.
-    while (waitingCount > 0 && appState && appState->settingsLoaded) Run(window, Dequeue());
-    waitingCount = 0;
-    running = false;
+    RunWaiting(window);
+}
+
+bool TableWorkRunning() { return running; }
+
+bool RunTableWorkNow(HWND window, void (*work)(void* context), void* context) {
+    if (running) return false;
+    running = true;
+    work(context);
+    RunWaiting(window);
+    return true;
 }

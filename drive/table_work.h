@@ -20,3 +20,10 @@ constexpr int TABLE_WORK_KINDS = 5;
 // already waiting is not queued twice. Nothing happens before the start-up
 // has loaded the settings, nor without a state record.
 void RequestTableWork(HWND window, TableWork work);
+
+// True while a piece of table work is under way (inside one of its boxes).
+bool TableWorkRunning();
+// Runs work(context) now as one piece of table work, then what arrived
+// meanwhile, as RequestTableWork does. False, with nothing run, while other
+// work is under way: the caller tries again once it has ended.
+bool RunTableWorkNow(HWND window, void (*work)(void* context), void* context);

@@ -7,6 +7,7 @@
 #include "program_objects.h"
 #include "resource_ids.h"
 #include "settings.h"
+#include "settings_dialog.h"
 #include "table_work.h"
 #include "tray_menu.h"
 #include "version_dialog.h"
@@ -121,7 +122,9 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM) {
         appState->paused = appState->paused ? 0 : 1;
         break;
     case ID_SETTINGS_DIALOG:
-        break;  // the settings dialog is not part of the program yet
+        // The dialog may have changed the icon style.
+        if (ready && RunSettingsDialog()) trayIcon.Modify(appState->iconType);
+        break;
     case ID_VERSION_DIALOG:
         if (ready) RunVersionDialog(nullptr);
         break;

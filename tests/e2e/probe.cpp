@@ -25,8 +25,16 @@
 //                               control by id: texts, and for list views their
 //                               columns ("title/width"), rows (cells joined by
 //                               "|") and scroll bars; exit 1 when none
+//                               A child dialog (a settings page) shows as
+//                               "page visible=0|1" with its own controls
+//                               indented under it: check boxes as [x] or [ ],
+//                               drop-down lists with the selected text and
+//                               their entries, disabled controls marked
 //   korvexprobe point TITLE ID  the screen point at the middle of that control
-//                               of the dialog, "x y", for a click
+//                               of the dialog (or of its shown page), "x y",
+//                               for a click
+//   korvexprobe tab TITLE INDEX the screen point at the middle of that tab item
+//                               of the dialog's tab control
 //
 // Texts are printed as UTF-8, line feeds inside a text as "\n".
 #include <windows.h>
@@ -388,31 +396,90 @@ void DescribeList(HWND list, int id) {
     }
 }
 
+std::string ComboEntries(HWND combo) {
+    std::string entries;
+    const int count = static_cast<int>(SendQuick(combo, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        const int length = static_cast<int>(SendQuick(combo, CB_GETLBTEXTLEN, i, 0));
+        if (length < 0) break;
+        // The entry texts are copied across processes by the system.
+        std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+        SendQuick(combo, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(std::wcslen(text.c_str()));
+        entries += (i ? "|" : "") + Utf8(text);
+    }
+    return entries;
+}
+
+void DescribeChildren(HWND parent, const std::string& indent);
+
+void DescribeControl(HWND child, const std::string& indent) {
+    const std::string id = indent + std::to_string(GetDlgCtrlID(child));
+    const std::string kind = ClassOf(child);
+    const LONG style = GetWindowLongW(child, GWL_STYLE);
+    const std::string disabled = IsWindowEnabled(child) ? "" : " (disabled)";
+    if (kind == "#32770") {
+        Print(id + " page visible=" + std::to_string(IsWindowVisible(child) != 0));
+        DescribeChildren(child, indent + "  ");
+    } else if (kind == "SysListView32") {
+        DescribeList(child, GetDlgCtrlID(child));
+    } else if (kind == "Static" && (style & SS_TYPEMASK) == SS_ICON) {
+        Print(id + " icon " + std::to_string(SendQuick(child, STM_GETICON, 0, 0) != 0));
+    } else if (kind == "Button" && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX) {
+        const bool checked = SendQuick(child, BM_GETCHECK, 0, 0) == BST_CHECKED;
+        Print(id + (checked ? " [x] " : " [ ] ") + TextOf(child) + disabled);
+    } else if (kind == "ComboBox") {
+        Print(id + " list \"" + TextOf(child) + "\" of " + ComboEntries(child) + disabled);
+    } else {
+        Print(id + " " + TextOf(child) + disabled);
+    }
+}
+
+void DescribeChildren(HWND parent, const std::string& indent) {
+    std::vector<HWND> children;
+    EnumChildWindows(parent, Collect, reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children)
+        if (GetParent(child) == parent) DescribeControl(child, indent);  // not the headers
+}
+
 int Dialog(const char* title) {
     HWND dialog = DialogTitled(title);
     if (!dialog) return 1;
     HWND owner = GetWindow(dialog, GW_OWNER);
     Print("owner " + (owner ? ClassOf(owner) + " \"" + TextOf(owner) + "\"" : std::string("none")));
+    DescribeChildren(dialog, "");
+    return 0;
+}
+
+// A control of the dialog itself, else of the page it shows.
+HWND ControlOf(HWND dialog, int id) {
+    if (HWND control = GetDlgItem(dialog, id)) return control;
     std::vector<HWND> children;
     EnumChildWindows(dialog, Collect, reinterpret_cast<LPARAM>(&children));
-    for (HWND child : children) {
-        if (GetParent(child) != dialog) continue;  // the list views' headers
-        const int id = GetDlgCtrlID(child);
-        const std::string kind = ClassOf(child);
-        if (kind == "SysListView32") {
-            DescribeList(child, id);
-        } else if (kind == "Static" && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) {
-            Print(std::to_string(id) + " icon " + std::to_string(SendQuick(child, STM_GETICON, 0, 0) != 0));
-        } else {
-            Print(std::to_string(id) + " " + TextOf(child));
-        }
-    }
+    for (HWND child : children)
+        if (GetParent(child) == dialog && ClassOf(child) == "#32770" && IsWindowVisible(child))
+            if (HWND control = GetDlgItem(child, id)) return control;
+    return nullptr;
+}
+
+int TabPoint(const char* title, const char* index) {
+    HWND dialog = DialogTitled(title);
+    HWND tab = dialog ? FindWindowExW(dialog, nullptr, L"SysTabControl32", nullptr) : nullptr;
+    if (!tab) return 1;
+    RemoteBlock block(tab, sizeof(RECT));
+    if (!block.Ok() || !SendQuick(tab, TCM_GETITEMRECT, std::atoi(index),
+                                  reinterpret_cast<LPARAM>(block.At(0))))
+        return 1;
+    RECT r = {};
+    block.Read(0, &r, sizeof r);
+    MapWindowPoints(tab, nullptr, reinterpret_cast<POINT*>(&r), 2);
+    Print(std::to_string((r.left + r.right) / 2) + " " + std::to_string((r.top + r.bottom) / 2));
     return 0;
 }
 
 int Point(const char* title, const char* id) {
     HWND dialog = DialogTitled(title);
-    HWND control = dialog ? GetDlgItem(dialog, std::atoi(id)) : nullptr;
+    HWND control = dialog ? ControlOf(dialog, std::atoi(id)) : nullptr;
     if (!control) return 1;
     RECT r = {};
     GetWindowRect(control, &r);
@@ -439,7 +506,8 @@ int main(int argc, char** argv) {
     if (command == "version" && argc > 2) return Version(argv[2]);
     if (command == "dialog" && argc > 2) return Dialog(argv[2]);
     if (command == "point" && argc > 3) return Point(argv[2], argv[3]);
+    if (command == "tab" && argc > 3) return TabPoint(argv[2], argv[3]);
     std::fprintf(stderr, "usage: korvexprobe find|count|post ID|icons-shown|taskbar|hold|balloon|"
-                         "boxes|windows|menus|resources EXE|dialog TITLE|point TITLE ID\n");
+                         "boxes|windows|menus|resources EXE|dialog TITLE|point TITLE ID|tab TITLE INDEX\n");
     return 2;
 }

@@ -312,7 +312,8 @@ TEST_F(MainWindowTest, FixedCommands) {
     EXPECT_EQ(1u, Balloons().size());
     EXPECT_EQ(1u, calls.size());
 
-    // The dialogs are not there yet: nothing at all happens.
+    // This program holds no dialog templates, so neither dialog opens, and
+    // nothing at all happens: no icon change after the settings dialog.
     calls.clear();
     sim->ClearLog();
     Command(ID_SETTINGS_DIALOG);

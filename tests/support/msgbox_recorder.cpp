@@ -72,7 +72,8 @@ LRESULT CALLBACK MessageBoxRecorder::CbtProc(int code, WPARAM wParam, LPARAM lPa
 
 // MessageBox gives its dialog its parameter block (MSGBOXPARAMSW, the A calls
 // convert to it) as the WM_INITDIALOG parameter. It is trusted only when its
-// size and owner agree with the window being set up.
+// size and owner agree with the window being set up; a box given a child
+// window (a dialog page) is owned by that window's top-level window.
 LRESULT CALLBACK MessageBoxRecorder::CallProc(int code, WPARAM wParam, LPARAM lParam) {
     MessageBoxRecorder* self = active;
     if (self && code == HC_ACTION) {
@@ -81,7 +82,9 @@ LRESULT CALLBACK MessageBoxRecorder::CallProc(int code, WPARAM wParam, LPARAM lP
             message->lParam) {
             const auto* params = reinterpret_cast<const MSGBOXPARAMSW*>(message->lParam);
             if (params->cbSize == sizeof(MSGBOXPARAMSW) &&
-                params->hwndOwner == GetWindow(message->hwnd, GW_OWNER)) {
+                (params->hwndOwner == GetWindow(message->hwnd, GW_OWNER) ||
+                 (params->hwndOwner &&
+                  GetAncestor(params->hwndOwner, GA_ROOT) == GetWindow(message->hwnd, GW_OWNER)))) {
                 self->pendingStyle = params->dwStyle;
                 self->pendingStyleKnown = true;
             }

@@ -1,0 +1,155 @@
+// The Common page: five switches, the tray icon style and the ASPI32
+// library the program loads at its next start.
+#include <cstring>
+#include <new>
+
+#include "controls.h"
+#include "resource_ids.h"
+#include "settings_dialog.h"
+#include "window_services.h"
+
+const char* const ICON_STYLE_NAMES[ICON_COUNT + 1] = {
+    "メディア 標準",   "メディア カラフル", "メディア シンプル", "メディア モノクロ",
+    "ドライブ 標準",   "ドライブ カラフル", "ドライブ シンプル", "ドライブ モノクロ", "",
+};
+
+const char* const ASPI_CHOICE_TITLE = "ASPI32の選択";
+const char ASPI_CHOICE_FILTER[] =
+    "ダイナミックリンクライブラリ\0*.DLL\0"
+    "Adaptec社製\0WNASPI32.DLL\0"
+    "Nero社製\0NEROASPI.DLL\0"
+    "NexiTech社製\0WNASPINT.DLL\0"
+    "全てのファイル\0*.*\0";
+
+BOOL (WINAPI* OpenFileDialog)(LPOPENFILENAMEA) = GetOpenFileNameA;
+
+namespace {
+
+struct Switch {
+    int id;
+    std::int32_t AppState::*field;
+};
+constexpr Switch SWITCHES[] = {
+    {IDC_UPDATE, &AppState::update},
+    {IDC_SWAP_MENU, &AppState::swapMenu},
+    {IDC_BALLOON_ALL, &AppState::balloonAll},
+    {IDC_BALLOON_AUTO, &AppState::balloonAuto},
+    {IDC_NO_ERROR_MESSAGE, &AppState::noErrorMessage},
+};
+
+// The byte after the last backslash of text, or text itself. A backslash
+// byte that ends a double-byte character is part of that character.
+const char* AfterLastBackslash(const char* text, const char** backslash) {
+    const char* found = nullptr;
+    for (const char* p = text; *p; ++p) {
+        if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {
+            ++p;
+            continue;
+        }
+        if (*p == '\\') found = p;
+    }
+    if (backslash) *backslash = found;
+    return found ? found + 1 : text;
+}
+
+}  // namespace
+
+bool SplitPath(const char* path, CSTR* folder, CSTR* name) {
+    if (folder) folder->Remove();
+    if (name) name->Remove();
+    if (!path) return false;
+    const std::size_t length = std::strlen(path);
+    char* copy = new (std::nothrow) char[length + 1];
+    if (!copy) return false;
+    std::memcpy(copy, path, length + 1);
+    const char* backslash = nullptr;
+    const char* after = AfterLastBackslash(copy, &backslash);
+    if (name) *name = after;
+    if (folder && backslash) {
+        copy[backslash - copy] = '\0';
+        *folder = copy;
+    }
+    delete[] copy;
+    return true;
+}
+
+bool ChooseFile(HWND owner, const char* title, const char* filter, const char* initialFolder,
+                char* path, std::size_t capacity) {
+    if (!path || capacity == 0) return false;
+    char* file = new (std::nothrow) char[capacity];
+    if (!file) return false;
+    std::memset(file, 0, capacity);
+    CSTR name;
+    if (SplitPath(path, nullptr, &name) && name.Length() < capacity)
+        std::memcpy(file, name.String(0), name.Length());
+
+    OPENFILENAMEA choice = {};
+    choice.lStructSize = sizeof choice;
+    choice.hwndOwner = owner;
+    choice.lpstrFilter = filter;
+    choice.nFilterIndex = 1;
+    choice.lpstrFile = file;
+    choice.nMaxFile = static_cast<DWORD>(capacity);
+    choice.lpstrInitialDir = initialFolder;
+    choice.lpstrTitle = title;
+    choice.Flags = ASPI_CHOICE_FLAGS;
+    const bool chosen = OpenFileDialog(&choice) != FALSE;
+    // A dialog that did not keep within the buffer gives no path.
+    const bool fits = chosen && std::memchr(file, '\0', capacity) != nullptr && file[0] != '\0';
+    if (fits) std::memcpy(path, file, std::strlen(file) + 1);
+    delete[] file;
+    return fits;
+}
+
+void InitCommonPage(HWND page) {
+    const char* library = appState->aspiDll.String(0);
+    SetItemText(page, IDC_ASPI_DLL, library ? library : "");
+    for (const Switch& s : SWITCHES) SetChecked(page, s.id, appState->*s.field != 0);
+    ClearList(page, IDC_ICON_TYPE);
+    for (int i = 0; ICON_STYLE_NAMES[i][0] != '\0'; ++i)
+        AddListEntry(page, IDC_ICON_TYPE, ICON_STYLE_NAMES[i]);
+    // Style 8 is not in the list: then nothing is selected.
+    SelectListEntry(page, IDC_ICON_TYPE, static_cast<int>(appState->iconType));
+}
+
+void ChooseAspiDll(HWND page) {
+    char folder[PATH_CAPACITY] = {};
+    const UINT length = GetSystemDirectoryA(folder, PATH_CAPACITY);
+    if (length == 0 || length >= PATH_CAPACITY) folder[0] = '\0';
+    char path[PATH_CAPACITY] = {};
+    if (const char* library = appState->aspiDll.String(0))
+        std::strncpy(path, library, PATH_CAPACITY - 1);
+    if (ChooseFile(page, ASPI_CHOICE_TITLE, ASPI_CHOICE_FILTER, folder[0] ? folder : nullptr, path,
+                   PATH_CAPACITY))
+        SetItemText(page, IDC_ASPI_DLL, path);
+}
+
+// The chosen library is compared with the stored one as whole texts: a name
+// that merely begins with the stored one is a different library.
+void ApplyCommonPage(HWND page) {
+    char library[PATH_CAPACITY] = {};
+    GetItemText(page, IDC_ASPI_DLL, library, sizeof library);
+    const char* stored = appState->aspiDll.String(0);
+    if (std::strcmp(stored ? stored : "", library) != 0) {
+        appState->aspiDll = library;
+        ConfirmMessage(page, ASPI_DLL_CHANGED);
+    }
+    for (const Switch& s : SWITCHES) appState->*s.field = IsChecked(page, s.id) ? 1 : 0;
+    // With no style selected (style 8 was in force) the standard one is stored.
+    const int style = SelectedListEntry(page, IDC_ICON_TYPE);
+    appState->iconType = style >= 0 && style < static_cast<int>(ICON_COUNT)
+                             ? static_cast<std::uint32_t>(style) : 0;
+}
+
+INT_PTR CALLBACK CommonPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        InitCommonPage(page);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDC_ASPI_DLL) ChooseAspiDll(page);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
