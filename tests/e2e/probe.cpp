@@ -4,6 +4,7 @@
 //   korvexprobe find            the main window's handle; exit 1 when none
 //   korvexprobe menus           each pop-up menu on screen, topmost first:
 //                               "left top right bottom"; exit 1 when none
+//   korvexprobe foreground      class and title of the foreground window
 //   korvexprobe count           how many top-level windows of class and title
 //                               "ROTAVA" exist
 //   korvexprobe post ID         WM_COMMAND ID to the main window; exit 1 when none
@@ -142,6 +143,13 @@ int Find() {
     char line[64];
     std::snprintf(line, sizeof line, "%p", static_cast<void*>(window));
     Print(line);
+    return 0;
+}
+
+int Foreground() {
+    HWND window = GetForegroundWindow();
+    if (!window) return 1;
+    Print(ClassOf(window) + " \"" + TextOf(window) + "\"");
     return 0;
 }
 
@@ -495,6 +503,7 @@ int main(int argc, char** argv) {
     if (command == "find") return Find();
     if (command == "count") return Count();
     if (command == "menus") return Menus();
+    if (command == "foreground") return Foreground();
     if (command == "post" && argc > 2) return Post(argv[2]);
     if (command == "icons-shown") return IconsShown();
     if (command == "taskbar") return TaskbarShown();
@@ -508,6 +517,6 @@ int main(int argc, char** argv) {
     if (command == "point" && argc > 3) return Point(argv[2], argv[3]);
     if (command == "tab" && argc > 3) return TabPoint(argv[2], argv[3]);
     std::fprintf(stderr, "usage: korvexprobe find|count|post ID|icons-shown|taskbar|hold|balloon|"
-                         "boxes|windows|menus|resources EXE|dialog TITLE|point TITLE ID|tab TITLE INDEX\n");
+                         "boxes|windows|menus|foreground|resources EXE|dialog TITLE|point TITLE ID|tab TITLE INDEX\n");
     return 2;
 }
