@@ -45,7 +45,7 @@ program_key() { # program_key SECTION KEY
 settings_problems() { # settings_problems FILE
   ini_entries "$1" | LC_ALL=C awk -F '\t' '
     function bad(why) { print $1 "/" $2 "=" $3 ": " why }
-    $3 ~ /[\001-\037\177]/ { bad("control bytes") }
+    ($1 == "COMMON" || $1 == "Menu" || $1 ~ /^CDROM[0-9][0-9]$/) && $3 ~ /[\001-\037\177]/ { bad("control bytes") }
     $1 == "COMMON" && $2 ~ /^(Update|MediaControl|UseOpenClose|UseLock|UseKeyboardHook|SwapMenu|BalloonAll|BalloonAuto|NoErrorMessage)$/ {
       if ($3 !~ /^-?[0-9]+$/) bad("not a number") }
     $1 == "COMMON" && $2 == "OpenCloseTimer" { if ($3 !~ /^[0-9]+$/ || $3 + 0 < 5 || $3 + 0 > 360) bad("not 5..360") }

@@ -17,6 +17,7 @@
 // the storm ends at its time even when the program stops answering.
 #include <windows.h>
 #include <psapi.h>
+#include <winternl.h>
 
 #include <cstdarg>
 #include <cstdint>
@@ -113,30 +114,62 @@ struct Sample {
     DWORD gdi = 0;
     DWORD user = 0;
     SIZE_T privateBytes = 0;
+    SIZE_T workingSet = 0;
     bool ok = false;
 };
 
+// The system's process list: under Wine GetProcessHandleCount gives 0 for
+// another process, the list has its count.
+DWORD HandleCountFromProcessList(DWORD pid) {
+    ULONG size = 1 << 20;
+    std::vector<unsigned char> buffer;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        buffer.assign(size, 0);
+        ULONG needed = 0;
+        const NTSTATUS status = NtQuerySystemInformation(SystemProcessInformation, buffer.data(),
+                                                         size, &needed);
+        if (status == 0) break;
+        if (attempt == 3) return 0;
+        size = (needed > size ? needed : size) * 2;
+    }
+    for (std::size_t at = 0;;) {
+        const auto* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(buffer.data() + at);
+        if (static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId)) == pid)
+            return entry->HandleCount;
+        if (!entry->NextEntryOffset) return 0;
+        at += entry->NextEntryOffset;
+    }
+}
+
+// Handle, GDI and USER object counts and private bytes of the program. Wine
+// gives 0 for GetGuiResources and for PrivateUsage; its PagefileUsage (what
+// Windows reports as the private bytes too) stands in for the latter.
 Sample Measure(DWORD pid) {
     Sample s;
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
     if (!process) return s;
-    s.ok = GetProcessHandleCount(process, &s.handles) != 0;
+    if (!GetProcessHandleCount(process, &s.handles) || s.handles == 0)
+        s.handles = HandleCountFromProcessList(pid);
     s.gdi = GetGuiResources(process, GR_GDIOBJECTS);
     s.user = GetGuiResources(process, GR_USEROBJECTS);
     PROCESS_MEMORY_COUNTERS_EX memory = {};
     memory.cb = sizeof memory;
     if (GetProcessMemoryInfo(process, reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory),
-                             sizeof memory))
-        s.privateBytes = memory.PrivateUsage;
+                             sizeof memory)) {
+        s.privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
+        s.workingSet = memory.WorkingSetSize;
+        s.ok = true;
+    }
     CloseHandle(process);
     return s;
 }
 
 std::string Describe(const char* name, const Sample& s) {
-    return Format("%s handles=%lu gdi=%lu user=%lu private_kb=%lu", name,
+    return Format("%s handles=%lu gdi=%lu user=%lu private_kb=%lu working_set_kb=%lu", name,
                   static_cast<unsigned long>(s.handles), static_cast<unsigned long>(s.gdi),
                   static_cast<unsigned long>(s.user),
-                  static_cast<unsigned long>(s.privateBytes / 1024));
+                  static_cast<unsigned long>(s.privateBytes / 1024),
+                  static_cast<unsigned long>(s.workingSet / 1024));
 }
 
 struct Windows {
