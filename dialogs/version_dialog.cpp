@@ -249,6 +249,12 @@ INT_PTR CALLBACK VersionDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
 
 void RunVersionDialog(HWND owner) {
     if (!appState) return;
+    // One at a time: a second one would make the fonts afresh, deleting those
+    // the first one shows, and its end would clear versionDialog under it.
+    if (appState->versionDialog && IsWindow(appState->versionDialog)) {
+        ForceForeground(appState->versionDialog);
+        return;
+    }
     // The list views' window class; the program may open this dialog before
     // any other that needs the common controls.
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};

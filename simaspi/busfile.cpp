@@ -146,13 +146,14 @@ public:
     ParseResult Run(const std::string& text);
 
 private:
-    enum class Section { None, Bus, Adapter, Device };
+    enum class Section { None, Bus, Adapter, Device, Misbehave };
 
     bool Header(const std::string& name);
     bool Key(const std::string& key, const std::string& value);
     bool BusKey(const std::string& key, const std::string& value);
     bool AdapterKey(const std::string& key, const std::string& value);
     bool DeviceKey(const std::string& key, const std::string& value);
+    bool MisbehaveKey(const std::string& key, const std::string& value);
 
     bool Number(const std::string& key, const std::string& value, std::uint64_t max,
                 std::uint64_t& out);
@@ -244,6 +245,11 @@ bool Parser::Header(const std::string& name) {
         section_ = Section::Bus;
         return true;
     }
+    if (parts[0] == "misbehave" && numbers.empty()) {
+        section_ = Section::Misbehave;
+        bus_.misbehave.on = true;
+        return true;
+    }
     if (parts[0] == "adapter" && numbers.size() == 1) {
         if (adapters_.count(numbers[0])) return Fail("duplicate section [" + name + "]");
         section_ = Section::Adapter;
@@ -271,6 +277,7 @@ bool Parser::Key(const std::string& key, const std::string& value) {
     case Section::Bus: return BusKey(key, value);
     case Section::Adapter: return AdapterKey(key, value);
     case Section::Device: return DeviceKey(key, value);
+    case Section::Misbehave: return MisbehaveKey(key, value);
     }
     return false;
 }
@@ -456,6 +463,39 @@ bool Parser::DeviceKey(const std::string& key, const std::string& value) {
     return true;
 }
 
+bool Parser::MisbehaveKey(const std::string& key, const std::string& value) {
+    static const std::pair<const char*, std::uint32_t Misbehaviour::*> rates[] = {
+        {"error_rate", &Misbehaviour::errorRate},
+        {"short_rate", &Misbehaviour::shortRate},
+        {"long_length_rate", &Misbehaviour::longLengthRate},
+        {"nonsense_rate", &Misbehaviour::nonsenseRate},
+        {"text_rate", &Misbehaviour::textRate},
+        {"type_rate", &Misbehaviour::typeRate},
+        {"vanish_rate", &Misbehaviour::vanishRate},
+        {"async_rate", &Misbehaviour::asyncRate},
+    };
+    constexpr std::uint64_t MAX_DELAY_MS = 10000;
+    std::uint64_t v;
+    Misbehaviour& m = bus_.misbehave;
+    if (key == "seed") {
+        if (!Number(key, value, 0xFFFFFFFFu, v)) return false;
+        m.seed = v;
+        return true;
+    }
+    if (key == "delay_max_ms") {
+        if (!Number(key, value, MAX_DELAY_MS, v)) return false;
+        m.delayMaxMs = std::uint32_t(v);
+        return true;
+    }
+    for (const auto& rate : rates) {
+        if (key != rate.first) continue;
+        if (!Number(key, value, 100, v)) return false;
+        m.*rate.second = std::uint32_t(v);
+        return true;
+    }
+    return Fail("unknown key '" + key + "' in [" + sectionName_ + "]");
+}
+
 }  // namespace
 
 ParseResult ParseBusText(const std::string& text) {
@@ -468,7 +508,7 @@ Bus DefaultBus() {
 
 Device* Bus::Find(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun) {
     for (Device& d : devices) {
-        if (d.adapter == adapter && d.target == target && d.lun == lun) return &d;
+        if (d.adapter == adapter && d.target == target && d.lun == lun) return d.absent ? nullptr : &d;
     }
     return nullptr;
 }

@@ -257,7 +257,7 @@ std::string StateLine(const Device& d) {
                   d.adapter, d.target, d.lun, d.type, cdrom ? d.currentSpeed : 0u,
                   d.trayOpen ? "open" : "closed", d.medium ? 1 : 0, d.locked ? 1 : 0,
                   cdrom ? d.inactivity : 0u);
-    return line;
+    return d.absent ? std::string(line) + " absent=1" : std::string(line);
 }
 
 void PutField(std::uint8_t* dst, const std::string& text, std::size_t width) {

@@ -88,6 +88,8 @@ struct Device {
     int pageReply = -1;                     // page code answered instead of the one asked
     int modeDataCut = -1;                   // bytes of mode data sent, header included
 
+    bool absent = false;  // gone from the bus for now (a misbehaving bus only)
+
     bool HasPage(std::uint8_t page) const;
 };
 
@@ -98,6 +100,24 @@ struct Adapter {
     std::string manager = "ASPI for WIN32";
     std::string identifier = "SIMBUS";
     bool fail = false;
+    bool absent = false;  // gone from the bus for now (a misbehaving bus only)
+};
+
+// A bus that misbehaves ([misbehave] of the bus file). Every decision is drawn
+// from one generator started at the seed, so a run over the same requests
+// replays exactly. Rates are percentages.
+struct Misbehaviour {
+    bool on = false;
+    std::uint64_t seed = 1;
+    std::uint32_t errorRate = 0;       // a SCSI command ends in a random error status
+    std::uint32_t shortRate = 0;       // a reply carries fewer bytes than asked
+    std::uint32_t longLengthRate = 0;  // a mode data length beyond the buffer
+    std::uint32_t nonsenseRate = 0;    // page 2Ah / 0Dh with nonsense in it
+    std::uint32_t textRate = 0;        // INQUIRY texts with control bytes, no blanks, FFh
+    std::uint32_t typeRate = 0;        // the device type changes from one call to the next
+    std::uint32_t vanishRate = 0;      // per device and adapter at each rescan: gone or back
+    std::uint32_t asyncRate = 0;       // completed later by a worker
+    std::uint32_t delayMaxMs = 0;      // the longest such a completion waits
 };
 
 struct Bus {
@@ -111,6 +131,11 @@ struct Bus {
     int returnStatus = -1;          // what a synchronous SendASPI32Command returns, if not the status
     std::vector<Adapter> adapters;  // index = adapter number; size = adapter count
     std::vector<Device> devices;    // in address order
+    Misbehaviour misbehave;
+
+    // Adapters reported: up to the last one that is not absent.
+    std::size_t AdapterCount() const;
+    bool AdapterPresent(std::uint8_t adapter) const;
 
     Device* Find(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun);
 };

@@ -13,6 +13,7 @@
 
 #include "aspi32.h"
 #include "host.h"
+#include "misbehave.h"
 #include "model.h"
 
 using namespace aspi;
@@ -26,6 +27,7 @@ namespace {
 struct Library {
     CRITICAL_SECTION lock;
     simaspi::Bus bus;
+    simaspi::Chaos chaos;  // off unless the bus file has [misbehave]
     bool malformed = false;
     std::string logPath;
     std::string statePath;
@@ -51,6 +53,7 @@ void Configure() {
     lib->logPath = Env("SIMASPI_LOG");
     lib->statePath = Env("SIMASPI_STATE");
     lib->malformed = !simaspi::LoadConfiguredBus(lib->bus);
+    lib->chaos = simaspi::Chaos(lib->bus.misbehave);
     WriteState();
 }
 
@@ -59,6 +62,7 @@ struct Submission {
     std::vector<std::uint8_t> raw;
     std::vector<std::uint8_t> data;  // outgoing data, as sent
     const char* post = "none";
+    std::string chaos;               // what a misbehaving bus did to it
 };
 
 std::string SrbLine(const Submission& s, std::uint8_t status) {
@@ -87,6 +91,7 @@ std::string SrbLine(const Submission& s, std::uint8_t status) {
     line += cdb + " post=" + s.post + handle + Format(" status=%02x", status) +
             " raw=" + Hex(s.raw.data(), s.raw.size());
     if (!s.data.empty()) line += " data=" + Hex(s.data.data(), s.data.size());
+    if (!s.chaos.empty()) line += " chaos=" + s.chaos;
     return line;
 }
 
@@ -107,10 +112,10 @@ Submission Capture(const void* srb, std::size_t len) {
 std::uint32_t HaInquiry(SRB_HAInquiry* srb) {
     Submission s = Capture(srb, sizeof *srb);
     const auto& adapters = lib->bus.adapters;
-    if (lib->malformed || srb->SRB_HaId >= adapters.size()) return Finish(srb, s, SS_INVALID_HA);
+    if (lib->malformed || !lib->bus.AdapterPresent(srb->SRB_HaId)) return Finish(srb, s, SS_INVALID_HA);
     const simaspi::Adapter& a = adapters[srb->SRB_HaId];
     if (a.fail) return Finish(srb, s, SS_ERR);
-    srb->HA_Count = std::uint8_t(adapters.size());
+    srb->HA_Count = std::uint8_t(lib->bus.AdapterCount());
     srb->HA_SCSI_ID = a.scsiId;
     simaspi::PutField(srb->HA_ManagerId, a.manager, simaspi::ADAPTER_TEXT_LEN);
     simaspi::PutField(srb->HA_Identifier, a.identifier, simaspi::ADAPTER_TEXT_LEN);
@@ -121,7 +126,7 @@ std::uint32_t HaInquiry(SRB_HAInquiry* srb) {
 
 std::uint32_t GetDevType(SRB_GDEVBlock* srb) {
     Submission s = Capture(srb, sizeof *srb);
-    if (lib->malformed || srb->SRB_HaId >= lib->bus.adapters.size())
+    if (lib->malformed || !lib->bus.AdapterPresent(srb->SRB_HaId))
         return Finish(srb, s, SS_INVALID_HA);
     std::uint8_t status;
     {
@@ -132,7 +137,8 @@ std::uint32_t GetDevType(SRB_GDEVBlock* srb) {
         } else if (d->fail & simaspi::FAIL_DEVTYPE) {
             status = SS_ERR;
         } else {
-            srb->SRB_DeviceType = d->type;
+            const int other = lib->chaos.OtherType(d->type);
+            srb->SRB_DeviceType = other >= 0 ? std::uint8_t(other) : d->type;
             status = SS_COMP;
         }
     }
@@ -142,7 +148,29 @@ std::uint32_t GetDevType(SRB_GDEVBlock* srb) {
 // Runs a SCSI command on its device and completes the block; the log line
 // and the state file are written before the event is signalled, so a waiter
 // finds them up to date.
-std::uint8_t Complete(SRB_ExecSCSICmd* srb, const Submission& s, bool signal = true) {
+// A misbehaving bus answers into a buffer of its own first, so that a reply
+// cut short leaves the rest of the host's buffer as the host had it.
+simaspi::Outcome Misbehave(simaspi::Device& d, const SRB_ExecSCSICmd& in, Submission& s) {
+    const std::size_t cdbLen = std::min<std::size_t>(in.SRB_CDBLen, CDB_AREA_LEN);
+    simaspi::Outcome o;
+    if (const std::uint8_t error = lib->chaos.CommandError()) {
+        o.status = error;
+        s.chaos = Format("status-%02x", error);
+        return o;
+    }
+    std::uint8_t* host = in.SRB_BufLen ? in.SRB_BufPointer : nullptr;
+    if (!host || !(in.SRB_Flags & SRB_DIR_IN))
+        return simaspi::Execute(d, in.CDBByte, cdbLen, host, in.SRB_BufLen);
+    std::vector<std::uint8_t> reply(in.SRB_BufLen, 0);
+    o = simaspi::Execute(d, in.CDBByte, cdbLen, reply.data(), in.SRB_BufLen);
+    if (o.status == SS_COMP)
+        o.dataLen = lib->chaos.MangleReply(in.CDBByte, cdbLen, reply.data(), o.dataLen,
+                                           in.SRB_BufLen, s.chaos);
+    std::memcpy(host, reply.data(), o.dataLen);
+    return o;
+}
+
+std::uint8_t Complete(SRB_ExecSCSICmd* srb, Submission& s, bool signal = true) {
     SRB_ExecSCSICmd in;
     std::memcpy(&in, s.raw.data(), sizeof in);
     std::uint8_t status;
@@ -150,7 +178,9 @@ std::uint8_t Complete(SRB_ExecSCSICmd* srb, const Submission& s, bool signal = t
         Guard g;
         simaspi::Device* d = lib->bus.Find(in.SRB_HaId, in.SRB_Target, in.SRB_Lun);
         simaspi::Outcome o;
-        if (d) {
+        if (d && lib->chaos.On()) {
+            o = Misbehave(*d, in, s);
+        } else if (d) {
             std::uint8_t* buf = in.SRB_BufLen ? in.SRB_BufPointer : nullptr;
             o = simaspi::Execute(*d, in.CDBByte, std::min<std::size_t>(in.SRB_CDBLen, CDB_AREA_LEN),
                                  buf, in.SRB_BufLen);
@@ -173,11 +203,12 @@ std::uint8_t Complete(SRB_ExecSCSICmd* srb, const Submission& s, bool signal = t
 struct Job {
     SRB_ExecSCSICmd* srb;
     Submission submission;
+    std::uint32_t delayMs;
 };
 
 DWORD WINAPI Worker(void* param) {
     Job* job = static_cast<Job*>(param);
-    if (lib->bus.latencyMs) Sleep(lib->bus.latencyMs);
+    if (job->delayMs) Sleep(job->delayMs);
     Complete(job->srb, job->submission);
     delete job;
     InterlockedDecrement(&lib->workers);
@@ -203,7 +234,7 @@ std::uint32_t Exec(SRB_ExecSCSICmd* srb) {
 
     // Address faults are found at once, as a real library finds them.
     std::uint8_t early = 0;
-    if (lib->malformed || srb->SRB_HaId >= lib->bus.adapters.size()) {
+    if (lib->malformed || !lib->bus.AdapterPresent(srb->SRB_HaId)) {
         early = SS_INVALID_HA;
     } else {
         Guard g;
@@ -215,9 +246,18 @@ std::uint32_t Exec(SRB_ExecSCSICmd* srb) {
         return early;
     }
 
-    if (lib->bus.completion == simaspi::Completion::Async) {
+    bool async = lib->bus.completion == simaspi::Completion::Async;
+    std::uint32_t delayMs = lib->bus.latencyMs;
+    if (lib->chaos.On()) {
+        Guard g;
+        if (lib->chaos.Async()) {
+            async = true;
+            delayMs += lib->chaos.DelayMs();
+        }
+    }
+    if (async) {
         srb->SRB_Status = SS_PENDING;
-        Job* job = new Job{srb, s};
+        Job* job = new Job{srb, s, delayMs};
         InterlockedIncrement(&lib->workers);
         HANDLE thread = CreateThread(nullptr, 0, Worker, job, 0, nullptr);
         if (thread) {
@@ -241,7 +281,7 @@ extern "C" {
 std::uint32_t __cdecl GetASPI32SupportInfo(void) {
     std::uint32_t word = lib->malformed
         ? MakeSupportWord(SS_NO_ADAPTERS, 0)
-        : MakeSupportWord(lib->bus.status, std::uint8_t(lib->bus.adapters.size())) |
+        : MakeSupportWord(lib->bus.status, std::uint8_t(lib->bus.AdapterCount())) |
               (std::uint32_t(lib->bus.supportHigh) << 16);
     Guard g;
     Log(Format("call=GetASPI32SupportInfo result=0x%04x", unsigned(word)));
@@ -291,9 +331,17 @@ std::uint32_t __cdecl GetASPI32DLLVersion(void) {
     return version;
 }
 
+// A misbehaving bus changes at every rescan: devices and adapters go or come back.
+void Reshuffle(const char* call) {
+    std::string what;
+    lib->chaos.Reshuffle(lib->bus, what);
+    Log(std::string("call=") + call + (what.empty() ? "" : " chaos=" + what));
+    if (!what.empty()) WriteState();
+}
+
 std::uint32_t __cdecl ScsiRescan(void) {
     Guard g;
-    Log("call=ScsiRescan");
+    Reshuffle("ScsiRescan");
     return SS_COMP;
 }
 
@@ -305,7 +353,7 @@ std::uint32_t __cdecl RegisterASPI32Client(std::uint32_t value) {
 
 std::uint32_t __cdecl ReScanAdapters(void) {
     Guard g;
-    Log("call=ReScanAdapters");
+    Reshuffle("ReScanAdapters");
     return SS_COMP;
 }
 

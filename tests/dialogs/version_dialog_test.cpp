@@ -414,4 +414,31 @@ TEST_F(VersionDialogTest, RunsModallyOverItsOwnerAndReturnsToIt) {
     DestroyWindow(owner);
 }
 
+// Asked for while it is open (a command arriving through the dialog's own
+// message loop), the dialog comes forward; no second one opens over it.
+TEST_F(VersionDialogTest, AskedForWhileOpenOpensNoSecondOne) {
+    UseLibrary("simaspi.dll", Library("simaspi.dll"));
+    // The recorder comes after the first dialog, which it would answer when
+    // it is brought forward; a second dialog it takes for a box and answers.
+    boxes.reset();
+    ASSERT_NE(nullptr, Open());
+    boxes.reset(new testsupport::MessageBoxRecorder);
+    ASSERT_EQ(dialog, appState->versionDialog);
+    const HFONT title = versionTitleFont.handle, line = versionLineFont.handle;
+    RunVersionDialog(nullptr);
+    EXPECT_EQ(0u, boxes->Count());
+    EXPECT_EQ(dialog, appState->versionDialog);
+    EXPECT_EQ(title, versionTitleFont.handle);
+    EXPECT_EQ(line, versionLineFont.handle);
+    EXPECT_EQ(OBJ_FONT, static_cast<int>(GetObjectType(title)));
+    EXPECT_EQ(OBJ_FONT, static_cast<int>(GetObjectType(line)));
+    SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+    DestroyWindow(dialog);
+    // Closed, it opens again as usual.
+    boxes->Clear();
+    RunVersionDialog(nullptr);
+    EXPECT_EQ(1u, boxes->Count());
+    EXPECT_EQ(nullptr, appState->versionDialog);
+}
+
 }  // namespace

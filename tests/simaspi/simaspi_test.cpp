@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fstream>
 #include <initializer_list>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -259,6 +260,9 @@ TEST_F(SimBus, MalformedBusFileMeansNoAdapters) {
         {"[device.0.1]\nvendor=A\\q\n", "2: bad escape in 'A\\q' for vendor"},
         {"type=5\n", "1: key outside a section: type"},
         {"[bus]\nadapters\n", "2: expected key=value: adapters"},
+        {"[misbehave]\nerror_rate=101\n", "2: bad number '101' for error_rate"},
+        {"[misbehave]\ndelay_max_ms=10001\n", "2: bad number '10001' for delay_max_ms"},
+        {"[misbehave]\nrate=5\n", "2: unknown key 'rate' in [misbehave]"},
     };
     for (const auto& c : cases) {
         Load(c.text);
@@ -609,6 +613,164 @@ TEST_F(SimBus, AsyncCompletionSignalsTheEvent) {
     EXPECT_EQ(SS_NO_DEVICE, none.SRB_Status);
     CloseHandle(ev);
     EXPECT_EQ(SS_COMP, HaInquiry(0));  // library-internal requests never pend
+}
+
+// The misbehaving bus: a CD-ROM drive and a disk, every decision from the seed.
+std::string Misbehaving(const char* keys, unsigned seed = 7) {
+    return std::string("[misbehave]\nseed=") + std::to_string(seed) + "\n" + keys + kDriveBus +
+           "[device.0.1]\ntype=0\nvendor=SIMDISK\nproduct=HARD DISK\nrevision=1.00\n";
+}
+
+TEST_F(SimBus, MisbehaviourReplaysFromItsSeed) {
+    const char* keys = "error_rate=20\nshort_rate=20\nnonsense_rate=30\ntext_rate=30\n"
+                       "type_rate=10\nlong_length_rate=10\n";
+    // What the host sees of sixty commands: status and reply bytes.
+    auto run = [&](unsigned seed) {
+        Load(Misbehaving(keys, seed).c_str());
+        std::string seen;
+        for (int i = 0; i < 20; ++i) {
+            std::uint8_t st;
+            std::vector<std::uint8_t> a = Sense(3, 0x2A, &st);
+            seen += Hex(&st, 1) + Hex(a.data(), 32);
+            std::uint8_t inq[255] = {};
+            std::uint8_t s2 = Exec(3, {0x12, 0, 0, 0, 0xFF, 0}, 0x48, inq, 255);
+            seen += Hex(&s2, 1) + Hex(inq, 36);
+            seen += std::to_string(DevType(3)) + ";";
+        }
+        return seen;
+    };
+    const std::string first = run(7);
+    EXPECT_EQ(first, run(7));
+    EXPECT_NE(first, run(8));
+    // Without the section the same commands meet a well-behaved drive.
+    Load(kDriveBus);
+    for (int i = 0; i < 20; ++i) {
+        std::uint8_t st;
+        Sense(3, 0x2A, &st);
+        EXPECT_EQ(SS_COMP, st);
+        EXPECT_EQ(5, DevType(3));
+    }
+    EXPECT_EQ(std::string::npos, simtest::ReadFile(log_).find("chaos="));
+}
+
+TEST_F(SimBus, MisbehaviourErrorStatuses) {
+    Load(Misbehaving("error_rate=100\n").c_str());
+    std::set<unsigned> statuses;
+    for (int i = 0; i < 60; ++i) statuses.insert(Exec(3, {0, 0, 0, 0, 0, 0}, 0x40));
+    EXPECT_EQ((std::set<unsigned>{SS_ABORTED, SS_ABORT_FAIL, SS_ERR, SS_INVALID_HA, SS_NO_DEVICE}),
+              statuses);
+    // Library-internal requests are not SCSI commands: they still answer.
+    EXPECT_EQ(SS_COMP, HaInquiry(0));
+    EXPECT_EQ(5, DevType(3));
+    const std::vector<std::string> lines = Lines(log_);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(std::string::npos, lines[0].find(" chaos=status-")) << lines[0];
+}
+
+TEST_F(SimBus, MisbehaviourInquiryTexts) {
+    Load(Misbehaving("text_rate=100\n").c_str());
+    bool control = false, noBlanks = false, ff = false, lead = false;
+    for (int i = 0; i < 80; ++i) {
+        std::uint8_t inq[255];
+        std::memset(inq, 0, sizeof inq);
+        ASSERT_EQ(SS_COMP, Exec(3, {0x12, 0, 0, 0, 0xFF, 0}, 0x48, inq, 255));
+        EXPECT_EQ(5, inq[0]);
+        bool blank = false;
+        for (int at = 8; at < 36; ++at) {
+            control |= inq[at] < 0x20 || inq[at] == 0x7F;
+            blank |= inq[at] == ' ';
+            ff |= inq[at] == 0xFF;
+        }
+        noBlanks |= !blank;
+        lead |= inq[15] == 0x81 && inq[31] == 0x81 && inq[35] == 0x81;
+    }
+    EXPECT_TRUE(control && noBlanks && ff && lead) << control << noBlanks << ff << lead;
+}
+
+TEST_F(SimBus, MisbehaviourModePages) {
+    Load(Misbehaving("nonsense_rate=100\n").c_str());
+    std::set<std::string> kinds;
+    for (int i = 0; i < 80; ++i) {
+        std::uint8_t st;
+        std::vector<std::uint8_t> d = Sense(3, 0x2A, &st);
+        ASSERT_EQ(SS_COMP, st);
+        const unsigned max = d[16] << 8 | d[17], cur = d[22] << 8 | d[23];
+        if (max == 0) kinds.insert("max 0");
+        if (max == 0xFFFF) kinds.insert("max ffff");
+        if (cur == 0) kinds.insert("current 0");
+        if (cur == 0xFFFF) kinds.insert("current ffff");
+        if (cur > max && cur != 0xFFFF) kinds.insert("current above max");
+        if (d[14] != 0x01) kinds.insert("lock bits");  // lockable, not locked
+        std::vector<std::uint8_t> c = Sense(3, 0x0D, &st);
+        if ((c[8] & 0x3F) != 0x0D) kinds.insert("page code");
+        else if (c[11] > 15) kinds.insert("inactivity byte");
+    }
+    EXPECT_EQ((std::set<std::string>{"current 0", "current above max", "current ffff",
+                                     "inactivity byte", "lock bits", "max 0", "max ffff",
+                                     "page code"}),
+              kinds);
+}
+
+TEST_F(SimBus, MisbehaviourShortRepliesAndLongLengths) {
+    Load(Misbehaving("short_rate=100\n").c_str());
+    for (int i = 0; i < 20; ++i) {
+        std::vector<std::uint8_t> buf(255, 0xAA);
+        ASSERT_EQ(SS_COMP, Exec(3, {0x5A, 0, 0x2A, 0, 0, 0, 0, 1, 0, 0, 0, 0}, 0x48, buf.data(), 255));
+        // Fewer than the 34 bytes of the page: what was not sent is as the host left it.
+        std::size_t sent = 0;
+        while (sent < buf.size() && buf[sent] != 0xAA) ++sent;
+        EXPECT_LT(sent, 34u);
+        EXPECT_EQ(0xAA, buf[34]);
+    }
+    Load(Misbehaving("long_length_rate=100\n").c_str());
+    for (int i = 0; i < 20; ++i) {
+        std::vector<std::uint8_t> d = Sense(3, 0x2A);
+        EXPECT_GT(unsigned(d[0] << 8 | d[1]), 255u);
+        EXPECT_EQ(0x2A, d[8]);
+    }
+}
+
+TEST_F(SimBus, MisbehaviourTypesDevicesAndAdapters) {
+    Load(Misbehaving("type_rate=100\n").c_str());
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_NE(5, DevType(3));
+        EXPECT_NE(0, DevType(1));
+    }
+    Load(Misbehaving("vanish_rate=100\n").c_str());
+    EXPECT_EQ(0x0101u, support_());
+    Proc<RescanFn>(dll_, "ScsiRescan")();
+    // Every device has gone; the adapter went too, or stayed with nothing behind it.
+    const std::uint32_t word = support_();
+    if (word == 0x0101u) {
+        EXPECT_EQ(0x100 + SS_NO_DEVICE, DevType(3));
+        EXPECT_EQ(SS_NO_DEVICE, Exec(3, {0, 0, 0, 0, 0, 0}, 0x40));
+    } else {
+        EXPECT_EQ(0x0100u, word);
+        EXPECT_EQ(SS_INVALID_HA, HaInquiry(0));
+    }
+    EXPECT_NE(std::string::npos, simtest::ReadFile(state_).find("0:3:0 type=5 speed=1408 tray=closed medium=1 locked=0 inactivity=0 absent=1"));
+    EXPECT_NE(std::string::npos, simtest::ReadFile(log_).find("call=ScsiRescan chaos=device-gone"));
+    // The next rescan brings every device back.
+    Proc<RescanFn>(dll_, "ReScanAdapters")();
+    EXPECT_EQ(std::string::npos, simtest::ReadFile(state_).find("absent=1"));
+    if (support_() == 0x0101u) {
+        EXPECT_EQ(5, DevType(3));
+    }
+}
+
+TEST_F(SimBus, MisbehaviourLateCompletion) {
+    Load(Misbehaving("async_rate=100\ndelay_max_ms=40\n").c_str());
+    for (int i = 0; i < 10; ++i) {
+        std::uint8_t inq[255] = {};
+        SRB_ExecSCSICmd s = Block(3, {0x12, 0, 0, 0, 0xFF, 0}, 0x48, inq, 255);
+        HANDLE ev = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        s.SRB_PostProc = ev;
+        ASSERT_EQ(SS_PENDING, send_(&s));
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ev, 10000));
+        CloseHandle(ev);
+        EXPECT_EQ(SS_COMP, s.SRB_Status);
+        EXPECT_EQ("SIMDISC ", std::string(reinterpret_cast<char*>(inq) + 8, 8));
+    }
 }
 
 }  // namespace
