@@ -349,8 +349,10 @@ private:
 
     void SendOne() {
         static const std::uint32_t mediaBases[] = {0x1400, 0x2400, 0x3400, 0x4400, 0x5400};
+        // The buttons' down messages open the menus (and the middle one rescans).
         static const LPARAM trayMice[] = {WM_RBUTTONUP, WM_LBUTTONUP, WM_MBUTTONUP, WM_MOUSEMOVE,
-                                          WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_CONTEXTMENU};
+                                          WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_LBUTTONDOWN,
+                                          WM_MBUTTONDOWN, WM_CONTEXTMENU};
         static const WPARAM powerEvents[] = {0x12, 0x12, 0x07, 0x04, 0x0A, 0x8013};
         static const WPARAM deviceEvents[] = {0x0018, 0x8000, 0x8004, 0x0007, 0x8003, 0x0019};
         switch (random_.Below(16)) {
