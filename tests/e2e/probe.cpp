@@ -47,25 +47,12 @@
 #include <string>
 #include <vector>
 
+#include "utf8_text.h"
+
 namespace {
 
 constexpr const char* MAIN_NAME = "ROTAVA";
 constexpr UINT TIMEOUT_MS = 2000;
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return "";
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                   nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size,
-                        nullptr, nullptr);
-    std::string escaped;
-    for (char c : out) {
-        if (c == '\n') escaped += "\\n";
-        else if (c != '\r') escaped += c;
-    }
-    return escaped;
-}
 
 // WM_GETTEXT works across processes; a hung window does not stop the probe.
 std::string TextOf(HWND window) {
@@ -244,12 +231,18 @@ std::string VersionText(const std::vector<char>& data, const char* block, const 
     return std::string(static_cast<const char*>(value));
 }
 
-int Version(const char* file) {
+// The whole version resource of a file; false when it has none.
+bool ReadVersionInfo(const char* file, std::vector<char>& data) {
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
-    if (!size) return 1;
-    std::vector<char> data(size);
-    if (!GetFileVersionInfoA(file, 0, size, data.data())) return 1;
+    if (!size) return false;
+    data.assign(size, 0);
+    return GetFileVersionInfoA(file, 0, size, data.data()) != 0;
+}
+
+int Version(const char* file) {
+    std::vector<char> data;
+    if (!ReadVersionInfo(file, data)) return 1;
     void* value = nullptr;
     UINT length = 0;
     if (!VerQueryValueA(data.data(), "\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO))
@@ -268,11 +261,8 @@ int Version(const char* file) {
 }
 
 int Resources(const char* file) {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(file, &ignored);
-    if (!size) return 1;
-    std::vector<char> data(size);
-    if (!GetFileVersionInfoA(file, 0, size, data.data())) return 1;
+    std::vector<char> data;
+    if (!ReadVersionInfo(file, data)) return 1;
     void* value = nullptr;
     UINT length = 0;
     if (!VerQueryValueA(data.data(), "\\VarFileInfo\\Translation", &value, &length)) return 1;

@@ -27,6 +27,8 @@
 #include <string>
 #include <vector>
 
+#include "utf8_text.h"
+
 namespace {
 
 constexpr const char* MAIN_NAME = "ROTAVA";
@@ -59,21 +61,6 @@ std::string Format(const char* format, ...) {
     std::vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
     return buffer;
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return "";
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size,
-                        nullptr, nullptr);
-    std::string escaped;
-    for (char c : out) {
-        if (c == '\n') escaped += "\\n";
-        else if (c != '\r') escaped += c;
-    }
-    return escaped;
 }
 
 std::wstring TextOf(HWND window) {
