@@ -27,17 +27,13 @@
 #include <string>
 #include <vector>
 
+#include "messages.h"
 #include "utf8_text.h"
 
 namespace {
 
-constexpr const char* MAIN_NAME = "ROTAVA";
-constexpr UINT WM_KORVEX_KEY = 0x8001;
-constexpr UINT WM_KORVEX_TRAY = 0x8002;
-constexpr WORD FIRST_FIXED_ID = 32784;
-constexpr WORD LAST_FIXED_ID = 32791;  // exit: never part of the storm
-constexpr WORD ID_SETTINGS_DIALOG = 32788;
-constexpr WORD ID_VERSION_DIALOG = 32790;
+constexpr WORD FIRST_FIXED_ID = ID_LOAD_SETTINGS;
+constexpr WORD LAST_FIXED_ID = ID_EXIT;  // exit: never part of the storm
 constexpr UINT ROUND_TRIP_LIMIT_MS = 30000;
 constexpr UINT SEND_LIMIT_MS = 2000;
 constexpr DWORD SAMPLE_AFTER_MS = 60000;
@@ -335,7 +331,8 @@ private:
     }
 
     void SendOne() {
-        static const std::uint32_t mediaBases[] = {0x1400, 0x2400, 0x3400, 0x4400, 0x5400};
+        static const std::uint32_t mediaBases[] = {cmd::EJECT_BASE, cmd::LOAD_BASE, cmd::OPEN_CLOSE_BASE,
+                                                   cmd::LOCK_BASE, cmd::UNLOCK_BASE};
         // The buttons' down messages open the menus (and the middle one rescans).
         static const LPARAM trayMice[] = {WM_RBUTTONUP, WM_LBUTTONUP, WM_MBUTTONUP, WM_MOUSEMOVE,
                                           WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_LBUTTONDOWN,
@@ -350,23 +347,25 @@ private:
             break;
         }
         case 1:  // a speed of a drive that is there
-            Command(0x0400 + 64 * random_.Below(3) + random_.Below(8), "speed");
+            Command(cmd::SpeedId(random_.Below(3), random_.Below(8)), "speed");
             break;
         case 2:  // a speed id left over from another table: any drive, any speed
-            Command(0x0400 + random_.Below(0x1000), "speed-stale");
+            Command(cmd::SPEED_BASE + random_.Below(cmd::RANGE_SIZE), "speed-stale");
             break;
         case 3: case 4: {
             const bool valid = random_.Below(2);
             std::uint32_t base = random_.Pick(mediaBases);
             // An open-close starts a timer of at least five seconds: now and then.
-            if (base == 0x3400 && random_.Below(4)) base = 0x1400;
+            if (base == cmd::OPEN_CLOSE_BASE && random_.Below(4)) base = cmd::EJECT_BASE;
             Command(MediaId(base, valid), valid ? "media" : "media-stale");
             break;
         }
         case 5: {  // ids in no range
-            std::uint32_t id = random_.Below(3) == 0 ? random_.Below(0x400)
-                                                     : 0x6400 + random_.Below(0x10000 - 0x6400);
-            if (id >= FIRST_FIXED_ID && id <= LAST_FIXED_ID) id = 0x63FF + 1;
+            // Below the speeds, or above the unlock range (the fixed ids aside).
+            constexpr std::uint32_t pastRanges = cmd::UNLOCK_BASE + cmd::RANGE_SIZE;
+            std::uint32_t id = random_.Below(3) == 0 ? random_.Below(cmd::SPEED_BASE)
+                                                     : pastRanges + random_.Below(0x10000 - pastRanges);
+            if (id >= FIRST_FIXED_ID && id <= LAST_FIXED_ID) id = pastRanges;
             Command(id, "no-range");
             break;
         }
@@ -419,7 +418,7 @@ private:
     Sample first_;
 };
 
-HWND MainWindow() { return FindWindowA(MAIN_NAME, MAIN_NAME); }
+HWND MainWindow() { return FindWindowA(MAIN_WINDOW_NAME, MAIN_WINDOW_NAME); }
 
 int StormCommand(DWORD seconds, std::uint64_t seed) {
     HWND main = MainWindow();
