@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "drive_fixture.h"
+#include "settings.h"
 #include "window_services.h"
 
 using drivetest::CdromSection;
@@ -243,3 +244,52 @@ TEST_F(DriveTable, ApplySpinDownWritesTheCodeAndReadsItBack) {
 }
 
 }  // namespace
+
+// Drives of the CD-ROM era, the built-in bus's and some with a failing or
+// missing command, see exactly the requests they always saw: the log of a
+// rescan, a speed and a spin-down on each drive, and a settings load, against
+// a log recorded before drives of the DVD era were known.
+TEST(LegacyDrives, SeeTheCommandsTheyAlwaysSaw) {
+    const std::string buses[] = {
+        "",  // the built-in bus
+        BusHeader(1) +
+            CdromSection(0, 0, "OLD", "NO SPEED CMD", "1.0", kSpeeds52x, "fail=setspeed\n") +
+            CdromSection(0, 1, "OLD", "NO PAGE 0D", "1.0", "706,1411", "pages=2a\n") +
+            CdromSection(0, 2, "OLD", "NO PAGE 2A", "1.0", "706,1411", "fail=modesense2a\n") +
+            CdromSection(0, 3, "OLD", "ONE SPEED", "1.0", "706", "inactivity=4\n") +
+            CdromSection(0, 4, "OLD", "ZERO CURRENT", "1.0", "706,1411", "speed_map=176:0,352:0,528:0,704:0\n") +
+            CdromSection(0, 5, "OLD", "DESCRIPTORS", "1.0", "706,1411,2822", "block_descriptors=8\n"),
+    };
+    std::string log;
+    for (const std::string& bus : buses) {
+        ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
+        drivetest::WriteSettingsFile("(none)");
+        {
+            simtest::SimBus sim(bus);
+            ASSERT_EQ(1, aspiBus.Load(simtest::Library("simaspi.dll").c_str()));
+            cdromDevice.bus = &aspiBus;
+            testsupport::MessageBoxRecorder boxes;
+            RescanDrives(nullptr);
+            for (std::uint32_t d = 0; d < appState->driveCount; ++d) {
+                ApplySpeed(d, appState->drives[d].speedCount > 1 ? 1 : 0);
+                appState->drives[d].spinDown = 5;
+                ApplySpinDown(d);
+            }
+            SaveSettings();
+            LoadSettings();
+            for (const simtest::LogLine& line : sim.Requests()) {
+                for (const char* key : {"cmd", "ha", "tgt", "lun", "flags", "buflen", "senselen",
+                                        "cdblen", "cdb", "post", "status", "data"})
+                    log += std::string(key) + "=" + line[key] + " ";
+                log += "\n";
+            }
+            aspiBus.Unload();
+            cdromDevice.bus = nullptr;
+        }
+        DestroyAppState();
+    }
+    drivetest::WriteSettingsFile("(none)");
+    const std::string golden = simtest::ReadFile(simtest::BinDir() + "golden\\legacy_log.txt");
+    ASSERT_FALSE(golden.empty());
+    EXPECT_EQ(golden, log);
+}
