@@ -94,6 +94,13 @@ int CdromDevice::IsCdrom(std::uint8_t adapter, std::uint8_t target, std::uint8_t
 
 int CdromDevice::GetReadSpeeds(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
                                std::uint16_t& current, std::uint16_t& maximum) const {
+    std::uint16_t media = 0;
+    return GetReadSpeeds(adapter, target, lun, current, maximum, media);
+}
+
+int CdromDevice::GetReadSpeeds(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                               std::uint16_t& current, std::uint16_t& maximum,
+                               std::uint16_t& media) const {
     std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
     if (!ModeSense(scsi::PAGE_CD_CAPABILITIES, aspi::SENSE_LEN, adapter, target, lun, data))
         return 0;
@@ -102,6 +109,7 @@ int CdromDevice::GetReadSpeeds(std::uint8_t adapter, std::uint8_t target, std::u
     if (!page) return 0;
     current = scsi::BigEndian16(page + scsi::CAP_CURRENT_READ_SPEED);
     maximum = scsi::BigEndian16(page + scsi::CAP_MAX_READ_SPEED);
+    media = scsi::BigEndian16(page + scsi::CAP_READ_MEDIA);
     return 1;
 }
 
@@ -113,6 +121,14 @@ int CdromDevice::SetReadSpeed(std::uint8_t adapter, std::uint8_t target, std::ui
 std::uint32_t CdromDevice::ProbeSpeeds(std::uint8_t adapter, std::uint8_t target,
                                        std::uint8_t lun, std::uint16_t* list,
                                        std::uint32_t capacity) const {
+    int accepted = 0;
+    return ProbeSpeeds(adapter, target, lun, list, capacity, accepted);
+}
+
+std::uint32_t CdromDevice::ProbeSpeeds(std::uint8_t adapter, std::uint8_t target,
+                                       std::uint8_t lun, std::uint16_t* list,
+                                       std::uint32_t capacity, int& accepted) const {
+    accepted = 0;
     std::uint16_t initial = 0, maximum = 0;
     if (!GetReadSpeeds(adapter, target, lun, initial, maximum)) return 0;
 
@@ -122,6 +138,7 @@ std::uint32_t CdromDevice::ProbeSpeeds(std::uint8_t adapter, std::uint8_t target
     // when the drive rounds requests down.
     for (std::uint32_t x = 1; x <= maxFactor + 1 && count < capacity; ++x) {
         if (!SetReadSpeed(adapter, target, lun, RequestSpeed(x))) continue;
+        accepted = 1;
         std::uint16_t current = 0, top = 0;
         if (!GetReadSpeeds(adapter, target, lun, current, top)) continue;
         // A drive spinning up may report next to nothing: a factor of 0 is
@@ -153,6 +170,104 @@ int CdromDevice::SetInactivityTimer(std::uint8_t adapter, std::uint8_t target, s
     std::uint8_t list[scsi::MODE_SELECT_CD_PARAMETERS_LEN];
     scsi::CdParametersPage(code, list);
     return Send(scsi::ModeSelect10CdParameters(), adapter, target, lun, list);
+}
+
+MediumKind KindOfProfile(std::uint16_t profile) {
+    if (profile >= scsi::PROFILE_CD_FIRST && profile <= scsi::PROFILE_CD_LAST) return MediumKind::Cd;
+    if (profile >= scsi::PROFILE_DVD_FIRST && profile <= scsi::PROFILE_DVD_LAST) return MediumKind::Dvd;
+    if (profile >= scsi::PROFILE_BD_FIRST && profile <= scsi::PROFILE_BD_LAST) return MediumKind::Bd;
+    return MediumKind::None;
+}
+
+int CdromDevice::GetConfiguration(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                                  DriveConfiguration& out) const {
+    std::uint8_t data[scsi::CONFIG_DATA_LEN] = {};
+    if (!Send(scsi::GetConfiguration(), adapter, target, lun, data)) return 0;
+    // The data length does not count its own four bytes.
+    std::uint64_t end = std::uint64_t(scsi::BigEndian32(data)) + 4;
+    if (end > sizeof data) end = sizeof data;
+    if (end < scsi::CONFIG_HEADER_LEN) return 0;
+    DriveConfiguration found;
+    found.profile = scsi::BigEndian16(data + scsi::CONFIG_CURRENT_PROFILE);
+    for (std::uint64_t at = scsi::CONFIG_HEADER_LEN; at + scsi::FEATURE_HEADER_LEN <= end;
+         at += scsi::FEATURE_HEADER_LEN + data[at + 3]) {
+        const std::uint16_t feature = scsi::BigEndian16(data + at);
+        if (feature == scsi::FEATURE_POWER_MANAGEMENT) found.powerManagement = true;
+        if (feature == scsi::FEATURE_REAL_TIME_STREAMING) found.streaming = true;
+    }
+    out = found;
+    return 1;
+}
+
+std::uint32_t CdromDevice::GetListedSpeeds(std::uint8_t adapter, std::uint8_t target,
+                                           std::uint8_t lun, std::uint16_t* list,
+                                           std::uint32_t capacity) const {
+    std::uint8_t data[scsi::PERF_DATA_LEN] = {};
+    if (!Send(scsi::GetPerformanceWriteSpeeds(), adapter, target, lun, data)) return 0;
+    std::uint64_t end = std::uint64_t(scsi::BigEndian32(data)) + 4;
+    if (end > sizeof data) end = sizeof data;
+    std::uint32_t count = 0;
+    for (std::uint64_t at = scsi::PERF_HEADER_LEN; at + scsi::PERF_DESCRIPTOR_LEN <= end;
+         at += scsi::PERF_DESCRIPTOR_LEN) {
+        const std::uint32_t speed = scsi::BigEndian32(data + at + scsi::WSD_READ_SPEED);
+        // Speeds are 16 bits wide everywhere else; a factor of 0 is no speed.
+        if (speed > 0xFFFF || SpeedToFactor(speed) == 0) continue;
+        const std::uint16_t s = static_cast<std::uint16_t>(speed);
+        std::uint32_t i = 0;
+        while (i < count && list[i] < s) ++i;
+        if (i < count && list[i] == s) continue;
+        if (count == capacity) {
+            if (i == count) continue;  // full: the fastest give way
+            --count;
+        }
+        for (std::uint32_t j = count; j > i; --j) list[j] = list[j - 1];
+        list[i] = s;
+        ++count;
+    }
+    return count;
+}
+
+int CdromDevice::SetStreamingSpeed(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                                   std::uint32_t speed) const {
+    std::uint8_t list[scsi::STREAMING_DESCRIPTOR_LEN];
+    scsi::StreamingDescriptor(speed, list);
+    return Send(scsi::SetStreaming(), adapter, target, lun, list);
+}
+
+int CdromDevice::GetPowerCondition(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                                   PowerCondition& out) const {
+    std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
+    if (!ModeSense(scsi::PAGE_POWER_CONDITION, aspi::SENSE_LEN, adapter, target, lun, data))
+        return 0;
+    const std::uint8_t* page = scsi::FindModePage(data, sizeof data, scsi::PAGE_POWER_CONDITION,
+                                                  scsi::POWER_STANDBY_TIMER + 4);
+    if (!page) return 0;
+    out.flags = page[scsi::POWER_FLAGS] & (scsi::POWER_IDLE | scsi::POWER_STANDBY);
+    out.idleTimer = scsi::BigEndian32(page + scsi::POWER_IDLE_TIMER);
+    out.standbyTimer = scsi::BigEndian32(page + scsi::POWER_STANDBY_TIMER);
+    return 1;
+}
+
+int CdromDevice::SetPowerCondition(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                                   const PowerCondition& condition) const {
+    std::uint8_t list[scsi::MODE_SELECT_POWER_LEN];
+    scsi::PowerConditionPage(condition.flags, condition.idleTimer, condition.standbyTimer, list);
+    return Send(scsi::ModeSelect10PowerCondition(), adapter, target, lun, list);
+}
+
+std::uint32_t CdromDevice::StandbyTimerOfCode(std::uint32_t code) {
+    // The times the names say: doubling from 125 ms, but 1 min after 32 s.
+    static const std::uint32_t namedMs[SPIN_DOWN_CODE_COUNT] = {
+        0,     125,   250,    500,    1000,   2000,   4000,    8000,
+        16000, 32000, 60000, 120000, 240000, 480000, 960000, 1920000};
+    if (code >= SPIN_DOWN_CODE_COUNT) return 0;
+    return (namedMs[code] + 99) / 100;
+}
+
+std::uint8_t CdromDevice::CodeOfStandbyTimer(std::uint32_t timer) {
+    for (std::uint8_t c = 1; c < SPIN_DOWN_CODE_COUNT; ++c)
+        if (StandbyTimerOfCode(c) == timer) return c;
+    return 0;
 }
 
 std::uint32_t CdromDevice::SpeedToFactor(std::uint32_t speed) {

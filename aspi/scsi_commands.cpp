@@ -25,6 +25,15 @@ Command Row(std::uint8_t cdbLen, std::uint8_t flags, std::uint32_t bufLen,
 std::uint8_t High(std::uint16_t v) { return static_cast<std::uint8_t>(v >> 8); }
 std::uint8_t Low(std::uint16_t v) { return static_cast<std::uint8_t>(v & 0xFF); }
 
+// MODE SELECT(10) of one page in page format, its list listLen bytes long.
+Command ModeSelect10(std::uint32_t listLen) {
+    Command c = Row(CDB12_LEN, OUT, listLen, SENSE);
+    c.cdb[0] = OP_MODE_SELECT_10;
+    c.cdb[1] = MODE_SELECT_PF;
+    c.cdb[8] = static_cast<std::uint8_t>(listLen);
+    return c;
+}
+
 }  // namespace
 
 Command Inquiry() {
@@ -59,13 +68,7 @@ Command ModeSense10(std::uint8_t page, std::uint8_t senseLen) {
     return c;
 }
 
-Command ModeSelect10CdParameters() {
-    Command c = Row(CDB12_LEN, OUT, MODE_SELECT_CD_PARAMETERS_LEN, SENSE);
-    c.cdb[0] = OP_MODE_SELECT_10;
-    c.cdb[1] = MODE_SELECT_PF;
-    c.cdb[8] = static_cast<std::uint8_t>(MODE_SELECT_CD_PARAMETERS_LEN);
-    return c;
-}
+Command ModeSelect10CdParameters() { return ModeSelect10(MODE_SELECT_CD_PARAMETERS_LEN); }
 
 Command StartStopUnit(std::uint8_t byte4) {
     Command c = Row(CDB6_LEN, IN, START_STOP_DATA_LEN, SENSE);
@@ -79,6 +82,56 @@ Command PreventAllowMediumRemoval(std::uint8_t byte4) {
     c.cdb[0] = OP_PREVENT_ALLOW_MEDIUM_REMOVAL;
     c.cdb[4] = byte4;
     return c;
+}
+
+Command GetConfiguration() {
+    Command c = Row(CDB10_LEN, IN, CONFIG_DATA_LEN, SENSE);
+    c.cdb[0] = OP_GET_CONFIGURATION;
+    c.cdb[1] = CONFIG_RT_ALL;
+    c.cdb[2] = High(FEATURE_POWER_MANAGEMENT);  // starting feature
+    c.cdb[3] = Low(FEATURE_POWER_MANAGEMENT);
+    c.cdb[7] = High(CONFIG_ALLOCATION);
+    c.cdb[8] = Low(CONFIG_ALLOCATION);
+    return c;
+}
+
+Command GetPerformanceWriteSpeeds() {
+    Command c = Row(CDB12_LEN, IN, PERF_DATA_LEN, SENSE);
+    c.cdb[0] = OP_GET_PERFORMANCE;
+    c.cdb[8] = High(PERF_MAX_DESCRIPTORS);
+    c.cdb[9] = Low(PERF_MAX_DESCRIPTORS);
+    c.cdb[10] = PERF_TYPE_WRITE_SPEED;
+    return c;
+}
+
+Command SetStreaming() {
+    Command c = Row(CDB12_LEN, OUT, STREAMING_DESCRIPTOR_LEN, SENSE);
+    c.cdb[0] = OP_SET_STREAMING;
+    c.cdb[8] = STREAMING_TYPE_PERFORMANCE;
+    c.cdb[9] = High(STREAMING_DESCRIPTOR_LEN);
+    c.cdb[10] = Low(STREAMING_DESCRIPTOR_LEN);
+    return c;
+}
+
+Command ModeSelect10PowerCondition() { return ModeSelect10(MODE_SELECT_POWER_LEN); }
+
+void StreamingDescriptor(std::uint32_t speed, std::uint8_t (&list)[STREAMING_DESCRIPTOR_LEN]) {
+    std::memset(list, 0, sizeof list);  // byte 0: no flags; start LBA 0
+    PutBigEndian32(list + 8, STREAMING_END_LBA);
+    PutBigEndian32(list + 12, speed);              // read size, kB
+    PutBigEndian32(list + 16, STREAMING_TIME_MS);  // read time
+    PutBigEndian32(list + 20, speed);              // write size
+    PutBigEndian32(list + 24, STREAMING_TIME_MS);  // write time
+}
+
+void PowerConditionPage(std::uint8_t flags, std::uint32_t idleTimer, std::uint32_t standbyTimer,
+                        std::uint8_t (&list)[MODE_SELECT_POWER_LEN]) {
+    std::memset(list, 0, sizeof list);  // header: no block descriptor
+    list[MODE_HEADER_LEN + 0] = PAGE_POWER_CONDITION;
+    list[MODE_HEADER_LEN + 1] = POWER_PAGE_LEN;
+    list[MODE_HEADER_LEN + POWER_FLAGS] = flags;
+    PutBigEndian32(list + MODE_HEADER_LEN + POWER_IDLE_TIMER, idleTimer);
+    PutBigEndian32(list + MODE_HEADER_LEN + POWER_STANDBY_TIMER, standbyTimer);
 }
 
 aspi::SRB_ExecSCSICmd MakeRequest(const Command& command, std::uint8_t adapter,

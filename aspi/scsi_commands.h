@@ -16,10 +16,15 @@ constexpr std::uint8_t OP_PREVENT_ALLOW_MEDIUM_REMOVAL = 0x1E;
 constexpr std::uint8_t OP_MODE_SELECT_10 = 0x55;
 constexpr std::uint8_t OP_MODE_SENSE_10 = 0x5A;
 constexpr std::uint8_t OP_SET_CD_SPEED = 0xBB;
+// Commands of drives of the DVD era, sent only to a drive that lists them
+constexpr std::uint8_t OP_GET_CONFIGURATION = 0x46;
+constexpr std::uint8_t OP_GET_PERFORMANCE = 0xAC;
+constexpr std::uint8_t OP_SET_STREAMING = 0xB6;
 
 // Mode pages
 constexpr std::uint8_t PAGE_CD_PARAMETERS = 0x0D;     // inactivity timer
 constexpr std::uint8_t PAGE_CD_CAPABILITIES = 0x2A;   // speeds, lock
+constexpr std::uint8_t PAGE_POWER_CONDITION = 0x1A;   // idle and standby timers
 
 // START STOP UNIT byte 4
 constexpr std::uint8_t SSU_START = 0x01;
@@ -35,6 +40,7 @@ constexpr std::uint8_t PAR_PREVENT = 0x01;
 constexpr std::uint8_t MODE_SELECT_PF = 0x10;
 
 constexpr std::uint8_t CDB6_LEN = 6;
+constexpr std::uint8_t CDB10_LEN = 10;
 constexpr std::uint8_t CDB12_LEN = 12;
 constexpr std::uint8_t NO_SENSE = 0;
 
@@ -71,6 +77,54 @@ constexpr std::uint16_t CDPARAM_F_PER_S = 75;
 
 constexpr std::uint16_t SPEED_UNCHANGED = 0xFFFF;  // SET CD SPEED: keep this speed
 
+// Page 2Ah bytes 2 and 3: what the drive reads and writes. A drive that reads
+// DVD or writes CD-R/RW is of the MMC-2 era or later and may know GET
+// CONFIGURATION; one of the CD-ROM era leaves both bytes 0.
+constexpr std::uint32_t CAP_READ_MEDIA = 2;
+constexpr std::uint32_t CAP_WRITE_MEDIA = 3;
+constexpr std::uint8_t CAP_READ_DVD_BITS = 0x38;   // DVD-ROM, DVD-R, DVD-RAM read
+constexpr std::uint8_t CAP_WRITE_CD_BITS = 0x03;   // CD-R, CD-RW write
+
+// GET CONFIGURATION: every feature from 0100h on (power management, real
+// time streaming and what follows them), with the current profile.
+constexpr std::uint8_t CONFIG_RT_ALL = 0x00;
+constexpr std::uint16_t FEATURE_POWER_MANAGEMENT = 0x0100;
+constexpr std::uint16_t FEATURE_REAL_TIME_STREAMING = 0x0107;
+constexpr std::uint16_t CONFIG_ALLOCATION = 0x0100;
+constexpr std::uint32_t CONFIG_DATA_LEN = CONFIG_ALLOCATION;
+constexpr std::uint32_t CONFIG_HEADER_LEN = 8;
+constexpr std::uint32_t CONFIG_CURRENT_PROFILE = 6;
+constexpr std::uint32_t FEATURE_HEADER_LEN = 4;
+// Profiles: CD 0008h..000Ah, DVD 0010h..002Bh, BD 0040h..0043h
+constexpr std::uint16_t PROFILE_CD_FIRST = 0x0008, PROFILE_CD_LAST = 0x000A;
+constexpr std::uint16_t PROFILE_DVD_FIRST = 0x0010, PROFILE_DVD_LAST = 0x002B;
+constexpr std::uint16_t PROFILE_BD_FIRST = 0x0040, PROFILE_BD_LAST = 0x0043;
+
+// GET PERFORMANCE type 03h: write speed descriptors, each with the read
+// speed that goes with it.
+constexpr std::uint8_t PERF_TYPE_WRITE_SPEED = 0x03;
+constexpr std::uint16_t PERF_MAX_DESCRIPTORS = 15;
+constexpr std::uint32_t PERF_HEADER_LEN = 8;
+constexpr std::uint32_t PERF_DESCRIPTOR_LEN = 16;
+constexpr std::uint32_t PERF_DATA_LEN = PERF_HEADER_LEN + PERF_MAX_DESCRIPTORS * PERF_DESCRIPTOR_LEN;
+constexpr std::uint32_t WSD_READ_SPEED = 8;
+
+// SET STREAMING type 00h: one 28-byte performance descriptor for the whole
+// medium (LBA 0 to FFFFFFFFh), so many kB read in so many milliseconds.
+constexpr std::uint8_t STREAMING_TYPE_PERFORMANCE = 0x00;
+constexpr std::uint32_t STREAMING_DESCRIPTOR_LEN = 28;
+constexpr std::uint32_t STREAMING_END_LBA = 0xFFFFFFFFu;
+constexpr std::uint32_t STREAMING_TIME_MS = 1000;
+
+// Page 1Ah (power condition) as MODE SELECT sends it: timers in 100 ms units.
+constexpr std::uint8_t POWER_PAGE_LEN = 0x0A;
+constexpr std::uint32_t POWER_FLAGS = 3;
+constexpr std::uint8_t POWER_IDLE = 0x02;
+constexpr std::uint8_t POWER_STANDBY = 0x01;
+constexpr std::uint32_t POWER_IDLE_TIMER = 4;
+constexpr std::uint32_t POWER_STANDBY_TIMER = 8;
+constexpr std::uint32_t MODE_SELECT_POWER_LEN = MODE_HEADER_LEN + 2 + POWER_PAGE_LEN;
+
 // One row of the command set.
 struct Command {
     std::uint8_t cdb[CDB12_LEN];
@@ -87,6 +141,10 @@ Command ModeSense10(std::uint8_t page, std::uint8_t senseLen);
 Command ModeSelect10CdParameters();
 Command StartStopUnit(std::uint8_t byte4);
 Command PreventAllowMediumRemoval(std::uint8_t byte4);
+Command GetConfiguration();
+Command GetPerformanceWriteSpeeds();
+Command SetStreaming();
+Command ModeSelect10PowerCondition();
 
 // A zero-filled SC_EXEC_SCSI_CMD block for one address carrying the command.
 // buffer must hold at least command.bufLen bytes (null when bufLen is 0).
@@ -96,6 +154,14 @@ aspi::SRB_ExecSCSICmd MakeRequest(const Command& command, std::uint8_t adapter,
 // Fills the 16-byte parameter list that sets the inactivity-timer code.
 void CdParametersPage(std::uint8_t code, std::uint8_t (&list)[MODE_SELECT_CD_PARAMETERS_LEN]);
 
+// The performance descriptor of SET STREAMING: the whole medium read at
+// speed kB/s (and written no faster).
+void StreamingDescriptor(std::uint32_t speed, std::uint8_t (&list)[STREAMING_DESCRIPTOR_LEN]);
+
+// The 20-byte parameter list of page 1Ah with these flags and timers.
+void PowerConditionPage(std::uint8_t flags, std::uint32_t idleTimer, std::uint32_t standbyTimer,
+                        std::uint8_t (&list)[MODE_SELECT_POWER_LEN]);
+
 // The page of a MODE SENSE(10) reply in data (size bytes), past the header
 // and the block descriptors the reply announces; null unless its code is
 // page and the reply (by its mode data length) holds at least need bytes of it.
@@ -104,6 +170,17 @@ const std::uint8_t* FindModePage(const std::uint8_t* data, std::uint32_t size, s
 
 inline std::uint16_t BigEndian16(const std::uint8_t* p) {
     return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+}
+
+inline std::uint32_t BigEndian32(const std::uint8_t* p) {
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+}
+
+inline void PutBigEndian32(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v >> 24);
+    p[1] = static_cast<std::uint8_t>(v >> 16);
+    p[2] = static_cast<std::uint8_t>(v >> 8);
+    p[3] = static_cast<std::uint8_t>(v);
 }
 
 }  // namespace scsi

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "appstate.h"
+#include "drive_table.h"
 #include "program_objects.h"
 #include "resource_ids.h"
 #include "version_info.h"
@@ -122,8 +123,8 @@ void FillDriveRow(HWND list, int row, const DriveEntry& drive) {
     SetDriveText(list, row, DRIVE_VENDOR, drive.vendor);
     SetDriveText(list, row, DRIVE_PRODUCT, drive.product);
     SetDriveText(list, row, DRIVE_VERSION, drive.version);
-    const char* spinDown = CdromDevice::SpinDownName(drive.spinDown);
-    SetCell(list, row, DRIVE_SPIN_DOWN, spinDown ? spinDown : "");
+    char spinDown[SPIN_DOWN_TEXT_SIZE];
+    SetCell(list, row, DRIVE_SPIN_DOWN, DriveSpinDownText(static_cast<std::uint32_t>(row), spinDown));
     std::snprintf(text, sizeof text, FACTOR_FORMAT, Factor(drive.currentSpeed));
     SetCell(list, row, DRIVE_SPEED, text);
     std::size_t used = 0;

@@ -71,11 +71,11 @@ void ComposeBalloonText(AppState& state) {
         const DriveEntry& drive = state.drives[d];
         char product[DRIVE_TEXT_SIZE + 1] = {};
         std::memcpy(product, drive.product, DRIVE_TEXT_SIZE);
-        const char* spinDown = CdromDevice::SpinDownName(drive.spinDown);
+        char spinDown[SPIN_DOWN_TEXT_SIZE];
         char line[BALLOON_TEXT_SIZE];
         const int n = std::snprintf(line, sizeof line, BALLOON_LINE_FORMAT, product,
                                     static_cast<int>(CdromDevice::SpeedToFactor(drive.currentSpeed)),
-                                    spinDown ? spinDown : "");
+                                    DriveSpinDownText(d, spinDown));
         if (n < 0) break;
         const std::size_t lineLength = static_cast<std::size_t>(n);
         // The first line that does not fit ends the list, even if a later,

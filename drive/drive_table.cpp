@@ -1,5 +1,6 @@
 #include "drive_table.h"
 
+#include <cstdio>
 #include <cstring>
 
 #include "appstate.h"
@@ -8,9 +9,69 @@
 const char* const RESCAN_ADAPTER_FAILED = "ホストアダプタ情報取得に失敗しました。";
 const char* const RESCAN_DEVICE_FAILED = "デバイス情報取得に失敗しました。";
 
+const char* const SPIN_DOWN_OFF = "Off";
+
+DriveExtra driveExtras[MAX_DRIVES];
+
 namespace {
 
 constexpr std::uint8_t LUN = 0;
+
+const std::uint16_t cdFactors[] = {1, 2, 4, 8, 10, 12, 16, 20, 24, 32, 40, 48, 52};
+const std::uint16_t dvdFactors[] = {1, 2, 4, 6, 8, 12, 16, 18, 20, 22, 24};
+const std::uint16_t bdFactors[] = {1, 2, 4, 6, 8, 10, 12, 14, 16};
+
+constexpr std::uint32_t MS_PER_TIMER_UNIT = 100;
+constexpr std::uint32_t MS_PER_SECOND = 1000;
+constexpr std::uint32_t MS_PER_MINUTE = 60000;
+
+// A drive that reads DVD or writes CD-R/RW (page 2Ah bytes 2 and 3) is of an
+// era that may know GET CONFIGURATION; one of the CD-ROM era is asked nothing
+// new.
+bool MaybeModern(std::uint16_t media) {
+    return ((media >> 8) & scsi::CAP_READ_DVD_BITS) || (media & scsi::CAP_WRITE_CD_BITS);
+}
+
+std::uint8_t CodeInForce(const PowerCondition& power) {
+    return (power.flags & scsi::POWER_STANDBY) ? CdromDevice::CodeOfStandbyTimer(power.standbyTimer) : 0;
+}
+
+// After the reads every drive gets: what a drive of the DVD era needs besides.
+void LearnModernDrive(DriveEntry& drive, DriveExtra& extra, std::uint16_t media,
+                      bool hasInactivityPage, std::uint16_t maximum) {
+    if (!MaybeModern(media)) return;
+    // A drive that reads no DVD and whose probe and page 0Dh served needs
+    // nothing more.
+    const bool readsDvd = ((media >> 8) & scsi::CAP_READ_DVD_BITS) != 0;
+    if (!readsDvd && hasInactivityPage && (drive.speedCount >= 2 || maximum == 0)) return;
+    DriveConfiguration config;
+    if (!cdromDevice.GetConfiguration(drive.hostAdapter, drive.targetId, LUN, config)) return;
+    extra.configured = true;
+    extra.config = config;
+
+    if (!hasInactivityPage && config.powerManagement) {
+        PowerCondition power;
+        if (cdromDevice.GetPowerCondition(drive.hostAdapter, drive.targetId, LUN, power)) {
+            extra.powerPage = true;
+            extra.power = power;
+            drive.spinDown = CodeInForce(power);
+        }
+    }
+
+    // The probe learns speeds from page 2Ah's current speed; a drive whose
+    // field stays 0 or at its maximum gives it one speed or none.
+    const bool settable = extra.cdSpeedAccepted || config.streaming;
+    if (drive.speedCount >= 2 || maximum == 0 || !settable) return;
+    std::uint16_t speeds[MAX_SPEEDS] = {};
+    std::uint32_t count = 0;
+    if (config.streaming)
+        count = cdromDevice.GetListedSpeeds(drive.hostAdapter, drive.targetId, LUN, speeds, MAX_SPEEDS);
+    if (count == 0) count = FactorSpeeds(KindOfProfile(config.profile), maximum, speeds, MAX_SPEEDS);
+    if (count == 0) return;
+    std::memcpy(drive.speeds, speeds, sizeof drive.speeds);
+    drive.speedCount = count;
+    extra.speedsListed = true;
+}
 
 class RescanVisitor : public BusVisitor {
 public:
@@ -37,20 +98,27 @@ public:
         CopyDeviceText(drive.product, sizeof drive.product, id.product, sizeof id.product);
         CopyDeviceText(drive.version, sizeof drive.version, id.revision, sizeof id.revision);
 
+        DriveExtra& extra = driveExtras[state_.driveCount];
+        extra = DriveExtra();
         // The record is packed, so its fields are filled through aligned locals.
         std::uint16_t speeds[MAX_SPEEDS] = {};
-        const std::uint32_t count = cdromDevice.ProbeSpeeds(adapter, target, LUN, speeds, MAX_SPEEDS);
+        int accepted = 0;
+        const std::uint32_t count =
+            cdromDevice.ProbeSpeeds(adapter, target, LUN, speeds, MAX_SPEEDS, accepted);
         drive.speedCount = count <= MAX_SPEEDS ? count : MAX_SPEEDS;
         std::memcpy(drive.speeds, speeds, sizeof drive.speeds);
+        extra.cdSpeedAccepted = accepted != 0;
 
-        std::uint16_t current = 0, maximum = 0;
-        cdromDevice.GetReadSpeeds(adapter, target, LUN, current, maximum);
+        std::uint16_t current = 0, maximum = 0, media = 0;
+        cdromDevice.GetReadSpeeds(adapter, target, LUN, current, maximum, media);
         drive.currentSpeed = current;
         drive.maxSpeed = maximum;
 
         std::uint8_t code = 0;
-        cdromDevice.GetInactivityTimer(adapter, target, LUN, code);
+        const bool hasInactivityPage = cdromDevice.GetInactivityTimer(adapter, target, LUN, code) != 0;
         drive.spinDown = code;
+
+        LearnModernDrive(drive, extra, media, hasInactivityPage, maximum);
 
         ++state_.driveCount;
         return true;
@@ -82,6 +150,7 @@ void RescanDrives(HWND window) {
     AppState& state = *appState;
     std::memset(state.drives, 0, sizeof state.drives);
     state.driveCount = 0;
+    for (DriveExtra& extra : driveExtras) extra = DriveExtra();
 
     RescanVisitor visitor(state, window);
     WalkBus(aspiBus, visitor);
@@ -90,20 +159,102 @@ void RescanDrives(HWND window) {
 void ApplySpeed(std::uint32_t d, std::uint32_t k) {
     if (!appState || d >= MAX_DRIVES || k >= MAX_SPEEDS) return;
     DriveEntry& drive = appState->drives[d];
-    cdromDevice.SetReadSpeed(drive.hostAdapter, drive.targetId, LUN, drive.speeds[k]);
+    const std::uint16_t speed = drive.speeds[k];
+    const bool cdSpeed = cdromDevice.SetReadSpeed(drive.hostAdapter, drive.targetId, LUN, speed) != 0;
+
+    // SET STREAMING as well where the medium is a DVD or BD or SET CD SPEED is
+    // refused, and only to a drive that lists streaming. The medium may have
+    // changed since the rescan, so its profile is asked again.
+    DriveExtra& extra = driveExtras[d];
+    bool streamed = false;
+    if (extra.configured && extra.config.streaming) {
+        DriveConfiguration config;
+        if (cdromDevice.GetConfiguration(drive.hostAdapter, drive.targetId, LUN, config))
+            extra.config.profile = config.profile;
+        const MediumKind kind = KindOfProfile(extra.config.profile);
+        if (kind == MediumKind::Dvd || kind == MediumKind::Bd || !cdSpeed || !extra.cdSpeedAccepted)
+            streamed = cdromDevice.SetStreamingSpeed(drive.hostAdapter, drive.targetId, LUN, speed) != 0;
+    }
 
     std::uint16_t current = drive.currentSpeed, maximum = drive.maxSpeed;
     cdromDevice.GetReadSpeeds(drive.hostAdapter, drive.targetId, LUN, current, maximum);
     drive.currentSpeed = current;
     drive.maxSpeed = maximum;
+    // Page 2Ah does not tell this drive's speed: what was set is what holds.
+    if (extra.speedsListed && (cdSpeed || streamed)) drive.currentSpeed = speed;
 }
 
 void ApplySpinDown(std::uint32_t d) {
     if (!appState || d >= MAX_DRIVES) return;
     DriveEntry& drive = appState->drives[d];
+    DriveExtra& extra = driveExtras[d];
+    if (extra.powerPage) {
+        // "Default" leaves the drive's own timer; a code sets the standby
+        // timer to the time it names and keeps the idle timer as it is.
+        if (drive.spinDown != 0 && drive.spinDown < SPIN_DOWN_CODE_COUNT) {
+            PowerCondition power = extra.power;
+            power.flags |= scsi::POWER_STANDBY;
+            power.standbyTimer = CdromDevice::StandbyTimerOfCode(drive.spinDown);
+            cdromDevice.SetPowerCondition(drive.hostAdapter, drive.targetId, LUN, power);
+        }
+        PowerCondition now;
+        if (cdromDevice.GetPowerCondition(drive.hostAdapter, drive.targetId, LUN, now)) {
+            extra.power = now;
+            drive.spinDown = CodeInForce(now);
+        }
+        return;
+    }
     cdromDevice.SetInactivityTimer(drive.hostAdapter, drive.targetId, LUN, drive.spinDown);
 
     std::uint8_t code = drive.spinDown;
     cdromDevice.GetInactivityTimer(drive.hostAdapter, drive.targetId, LUN, code);
     drive.spinDown = code;
+}
+
+std::uint32_t FactorSpeeds(MediumKind kind, std::uint16_t maximum, std::uint16_t* list,
+                           std::uint32_t capacity) {
+    const std::uint16_t* factors = cdFactors;
+    std::size_t n = sizeof cdFactors / sizeof cdFactors[0];
+    std::uint32_t unit = KBPS_PER_FACTOR;
+    if (kind == MediumKind::Dvd) {
+        factors = dvdFactors;
+        n = sizeof dvdFactors / sizeof dvdFactors[0];
+        unit = KBPS_PER_DVD_FACTOR;
+    } else if (kind == MediumKind::Bd) {
+        factors = bdFactors;
+        n = sizeof bdFactors / sizeof bdFactors[0];
+        unit = KBPS_PER_BD_FACTOR;
+    }
+    std::uint32_t count = 0;
+    for (std::size_t i = 0; i < n && count < capacity; ++i) {
+        const std::uint32_t speed = factors[i] * unit;
+        if (speed > maximum) break;
+        list[count++] = static_cast<std::uint16_t>(speed);
+    }
+    // The drive's own top speed, where no x-factor lands on it.
+    if (count < capacity && (count == 0 || list[count - 1] != maximum) &&
+        CdromDevice::SpeedToFactor(maximum) != 0)
+        list[count++] = maximum;
+    return count;
+}
+
+const char* DriveSpinDownText(std::uint32_t d, char (&buffer)[SPIN_DOWN_TEXT_SIZE]) {
+    buffer[0] = '\0';
+    if (!appState || d >= MAX_DRIVES) return buffer;
+    const DriveExtra& extra = driveExtras[d];
+    if (!extra.powerPage) {
+        const char* name = CdromDevice::SpinDownName(appState->drives[d].spinDown);
+        return name ? name : buffer;
+    }
+    if (!(extra.power.flags & scsi::POWER_STANDBY)) return SPIN_DOWN_OFF;
+    const std::uint8_t code = CdromDevice::CodeOfStandbyTimer(extra.power.standbyTimer);
+    if (code) return CdromDevice::SpinDownName(code);
+    const std::uint64_t ms = std::uint64_t(extra.power.standbyTimer) * MS_PER_TIMER_UNIT;
+    if (ms < MS_PER_SECOND)
+        std::snprintf(buffer, sizeof buffer, "%umsec", unsigned(ms));
+    else if (ms % MS_PER_MINUTE == 0)
+        std::snprintf(buffer, sizeof buffer, "%umin", unsigned(ms / MS_PER_MINUTE));
+    else
+        std::snprintf(buffer, sizeof buffer, "%usec", unsigned((ms + MS_PER_SECOND / 2) / MS_PER_SECOND));
+    return buffer;
 }

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "appstate.h"
 #include "program_objects.h"
 
 // Error box texts of a rescan.
@@ -38,3 +39,35 @@ void ApplySpeed(std::uint32_t d, std::uint32_t k);
 // Sends drive d its spinDown code and reads the code back. Does nothing for
 // d >= MAX_DRIVES.
 void ApplySpinDown(std::uint32_t d);
+
+// What a rescan learned of a drive beyond its record, for drives of the DVD
+// era whose CD-ROM-era speed and spin-down commands do not serve. A drive
+// that answers those as expected leaves it all clear, and sees no command
+// beyond them.
+struct DriveExtra {
+    bool configured = false;       // it answered GET CONFIGURATION (config holds it)
+    DriveConfiguration config;
+    bool cdSpeedAccepted = false;  // the probe's SET CD SPEED was taken at least once
+    bool speedsListed = false;     // speeds come from the drive's list or its kind's
+                                   // x-factors; currentSpeed follows the speed set
+    bool powerPage = false;        // no page 0Dh: spin-down is page 1Ah's standby timer
+    PowerCondition power;          // page 1Ah as last read
+};
+// Per drive-table index; a rescan clears it.
+extern DriveExtra driveExtras[MAX_DRIVES];
+
+// The x-factors a drive of each kind accepts, and the KB/s of its 1x.
+constexpr std::uint32_t KBPS_PER_DVD_FACTOR = 1385;
+constexpr std::uint32_t KBPS_PER_BD_FACTOR = 4500;
+// Fills list with the speeds of a kind's x-factors up to maximum (and the
+// maximum itself after them), at most capacity; returns how many.
+std::uint32_t FactorSpeeds(MediumKind kind, std::uint16_t maximum, std::uint16_t* list,
+                           std::uint32_t capacity);
+
+// The spin-down time in force on drive d as the balloon and the version
+// dialog show it: the code's name ("Default" .. "32min", "" above 15), or for
+// a drive timed by page 1Ah its standby timer ("8min", "20sec", "100msec";
+// SPIN_DOWN_OFF when the timer does not run).
+constexpr std::size_t SPIN_DOWN_TEXT_SIZE = 16;
+extern const char* const SPIN_DOWN_OFF;  // "Off"
+const char* DriveSpinDownText(std::uint32_t d, char (&buffer)[SPIN_DOWN_TEXT_SIZE]);

@@ -232,9 +232,16 @@ void AppendSpeedMenuItems(HWND, HMENU menu) {
     for (std::uint32_t d = 0; d < count; ++d) {
         const DriveEntry& drive = state.drives[d];
         const std::uint32_t speedCount = drive.speedCount < MAX_SPEEDS ? drive.speedCount : MAX_SPEEDS;
-        if (speedCount == 0 || state.skip[d] == SKIP_HIDDEN) continue;
+        if (state.skip[d] == SKIP_HIDDEN) continue;
         char text[2 * DRIVE_TEXT_SIZE];
         DeviceMenuText(text, drive.product, sizeof drive.product);
+        if (speedCount == 0) {
+            // Not left out: the user sees that this drive takes no speed.
+            char item[2 * DRIVE_TEXT_SIZE + 32];
+            std::snprintf(item, sizeof item, "%s\t%s", text, SPEED_NOT_SETTABLE);
+            AppendMenuA(menu, MF_STRING | MF_GRAYED, 0, item);
+            continue;
+        }
         if (state.skip[d] == SKIP_CONTROL) {
             AppendMenuA(menu, MF_STRING | MF_GRAYED, 0, text);
             continue;

@@ -449,6 +449,50 @@ bool Parser::DeviceKey(const std::string& key, const std::string& value) {
     } else if (key == "mode_data_cut") {
         if (!Number(key, value, 0xFFFF, v)) return false;
         d.modeDataCut = int(v);
+    } else if (key == "speed_report") {
+        std::string r = Lower(value);
+        if (r == "current") d.speedReport = SpeedReport::Current;
+        else if (r == "zero") d.speedReport = SpeedReport::Zero;
+        else if (r == "max") d.speedReport = SpeedReport::Maximum;
+        else return Fail("bad value '" + value + "' for speed_report");
+    } else if (key == "cd_speed") {
+        std::string r = Lower(value);
+        if (r == "accept") d.cdSpeed = CdSpeedRule::Accept;
+        else if (r == "refuse") d.cdSpeed = CdSpeedRule::Refuse;
+        else if (r == "ignore_dvd") d.cdSpeed = CdSpeedRule::IgnoreDvd;
+        else return Fail("bad value '" + value + "' for cd_speed");
+    } else if (key == "streaming") {
+        std::string r = Lower(value);
+        if (r == "none") d.streaming = StreamingRule::None;
+        else if (r == "refuse") d.streaming = StreamingRule::Refuse;
+        else if (r == "accept") d.streaming = StreamingRule::Accept;
+        else return Fail("bad value '" + value + "' for streaming");
+    } else if (key == "kind" || key == "profile") {
+        static const std::pair<const char*, MediaKind> kinds[] = {
+            {"none", MediaKind::None}, {"cd", MediaKind::Cd}, {"dvd", MediaKind::Dvd}, {"bd", MediaKind::Bd}};
+        std::string r = Lower(value);
+        auto it = std::find_if(std::begin(kinds), std::end(kinds),
+                               [&](const auto& row) { return r == row.first; });
+        if (it == std::end(kinds)) return Fail("bad value '" + value + "' for " + key);
+        (key == "kind" ? d.kind : d.profile) = it->second;
+    } else if (key == "write_speeds") {
+        // read:write pairs in KB/s; a bare number writes at the speed it reads
+        d.writeSpeeds.clear();
+        if (value.empty()) return true;
+        for (const std::string& item : Split(value, ',')) {
+            std::size_t colon = item.find(':');
+            std::uint64_t read, write;
+            if (!Number(key, Trim(item.substr(0, colon)), 0xFFFF, read)) return false;
+            write = read;
+            if (colon != std::string::npos && !Number(key, Trim(item.substr(colon + 1)), 0xFFFF, write))
+                return false;
+            d.writeSpeeds.emplace_back(std::uint16_t(read), std::uint16_t(write));
+        }
+    } else if (key == "idle_timer" || key == "standby_timer") {
+        // 100 ms units; 0: the timer does not run
+        if (!Number(key, value, 0xFFFFFFFFu, v)) return false;
+        (key == "idle_timer" ? d.idleTimer : d.standbyTimer) = std::uint32_t(v);
+        (key == "idle_timer" ? d.idleOn : d.standbyOn) = v != 0;
     } else if (key == "pages") {
         d.pages.clear();
         if (value.empty()) return true;

@@ -21,6 +21,31 @@ enum class SpeedPolicy {
     Floor     // largest speed at or below the request; below all: the lowest
 };
 
+// What page 2Ah's current read speed field holds (obsolete since MMC-3).
+enum class SpeedReport {
+    Current,  // the speed reads run at
+    Zero,     // always 0
+    Maximum   // always the maximum, whatever was set
+};
+
+// What a drive does with SET CD SPEED.
+enum class CdSpeedRule {
+    Accept,     // sets the speed
+    Refuse,     // an unknown command
+    IgnoreDvd   // accepted, but with a DVD or BD medium the speed stays
+};
+
+// SET STREAMING and GET PERFORMANCE (the Real Time Streaming feature).
+enum class StreamingRule {
+    None,    // not listed; both commands unknown
+    Refuse,  // listed, but SET STREAMING ends in an error
+    Accept   // sets the speed reads run at
+};
+
+// The kind of a drive (which profiles and features GET CONFIGURATION lists,
+// what page 2Ah says it reads) and of its medium (the current profile).
+enum class MediaKind { None, Cd, Dvd, Bd };
+
 // Commands a bus file can make fail (`fail=` of a device section).
 enum FailBit : std::uint32_t {
     FAIL_DEVTYPE = 1u << 0,
@@ -48,6 +73,7 @@ bool IsRemovableType(std::uint8_t type);
 // Mode pages a CD-ROM drive can answer.
 constexpr std::uint8_t PAGE_CD_PARAMETERS = 0x0D;
 constexpr std::uint8_t PAGE_CAPABILITIES = 0x2A;
+constexpr std::uint8_t PAGE_POWER_CONDITION = 0x1A;
 
 constexpr std::size_t VENDOR_LEN = 8;
 constexpr std::size_t PRODUCT_LEN = 16;
@@ -88,8 +114,23 @@ struct Device {
     int pageReply = -1;                     // page code answered instead of the one asked
     int modeDataCut = -1;                   // bytes of mode data sent, header included
 
+    // Drives of the DVD era. A drive without a kind is one of the CD-ROM era:
+    // it knows none of GET CONFIGURATION, GET PERFORMANCE, SET STREAMING.
+    SpeedReport speedReport = SpeedReport::Current;
+    CdSpeedRule cdSpeed = CdSpeedRule::Accept;
+    StreamingRule streaming = StreamingRule::None;
+    MediaKind kind = MediaKind::None;
+    MediaKind profile = MediaKind::None;  // the medium's; None: as the kind
+    std::vector<std::pair<std::uint16_t, std::uint16_t>> writeSpeeds;  // read, write (KB/s)
+    bool idleOn = false;      // page 1Ah: timers in 100 ms units
+    bool standbyOn = false;
+    std::uint32_t idleTimer = 0;
+    std::uint32_t standbyTimer = 0;
+
     bool absent = false;  // gone from the bus for now (a misbehaving bus only)
 
+    // The current profile's kind: none without a medium.
+    MediaKind MediumKind() const;
     bool HasPage(std::uint8_t page) const;
 };
 

@@ -485,3 +485,100 @@ TEST_F(Drive, ModePagesAreFoundWhereTheReplySaysTheyAre) {
     }
 }
 
+
+namespace {
+
+// A Blu-ray writer with page 1Ah and no page 0Dh, listing write speeds (one
+// twice, one past 16 bits, one of factor 0) out of order.
+const char kBdWriter[] =
+    "[adapter.0]\n"
+    "[device.0.4]\n"
+    "type=5\nkind=bd\nstreaming=accept\nspeeds=4500,9000,18000,36000\nmax_speed=36000\n"
+    "write_speeds=18000:9000,4500:4500,9000:4500,18000:18000,80:80\n"
+    "pages=2a,1a\nidle_timer=200\nstandby_timer=4800\n";
+
+}  // namespace
+
+TEST_F(Drive, CommandsOfTheDvdEraSendTheirExactBlocks) {
+    Bind(kBdWriter);
+    DriveConfiguration config;
+    std::uint16_t list[8] = {};
+    PowerCondition power;
+    std::uint16_t current = 0, maximum = 0, media = 0;
+    ASSERT_EQ(1, drive.GetConfiguration(0, 4, 0, config));
+    ASSERT_EQ(3u, drive.GetListedSpeeds(0, 4, 0, list, 8));
+    ASSERT_EQ(1, drive.SetStreamingSpeed(0, 4, 0, 9000));
+    ASSERT_EQ(1, drive.GetPowerCondition(0, 4, 0, power));
+    power.flags = scsi::POWER_IDLE | scsi::POWER_STANDBY;
+    power.standbyTimer = 1200;
+    ASSERT_EQ(1, drive.SetPowerCondition(0, 4, 0, power));
+    ASSERT_EQ(1, drive.GetReadSpeeds(0, 4, 0, current, maximum, media));
+
+    const auto r = sim->Requests();
+    ASSERT_EQ(6u, r.size());
+    ExpectBlock(r[0], ExecBlock(4, 0x48, 256, 14, "46 00 01 00 00 00 00 01 00 00"));
+    ExpectBlock(r[1], ExecBlock(4, 0x48, 248, 14, "ac 00 00 00 00 00 00 00 00 0f 03 00"));
+    ExpectBlock(r[2], ExecBlock(4, 0x50, 28, 14, "b6 00 00 00 00 00 00 00 00 00 1c 00"));
+    ExpectBlock(r[3], ExecBlock(4, 0x48, 255, 14, "5a 00 1a 00 00 00 00 01 00 00 00 00"));
+    ExpectBlock(r[4], ExecBlock(4, 0x50, 20, 14, "55 10 00 00 00 00 00 00 14 00 00 00"));
+    // The whole medium, 9000 kB in 1000 ms, read and write.
+    EXPECT_EQ("00000000" "00000000" "ffffffff" "00002328" "000003e8" "00002328" "000003e8", r[2]["data"]);
+    // Idle 20 s kept, standby 2 min.
+    EXPECT_EQ("0000000000000000" "1a0a0003" "000000c8" "000004b0", r[4]["data"]);
+
+    EXPECT_EQ(0x0040, config.profile);
+    EXPECT_TRUE(config.powerManagement);
+    EXPECT_TRUE(config.streaming);
+    // Distinct read speeds, slowest first; none of factor 0.
+    EXPECT_EQ((std::vector<std::uint16_t>{4500, 9000, 18000}), std::vector<std::uint16_t>(list, list + 3));
+    EXPECT_EQ(scsi::POWER_IDLE | scsi::POWER_STANDBY, power.flags);
+    EXPECT_EQ(200u, power.idleTimer);
+    EXPECT_EQ(0x3B33, media);  // reads CD and DVD, writes CD and DVD
+    EXPECT_EQ(9000, current);  // what streaming set
+    EXPECT_EQ("1200", sim->StateField("0:4:0", "standby"));
+
+    // Room for two: the slowest two stay.
+    ASSERT_EQ(2u, drive.GetListedSpeeds(0, 4, 0, list, 2));
+    EXPECT_EQ(4500, list[0]);
+    EXPECT_EQ(9000, list[1]);
+}
+
+TEST_F(Drive, ADriveOfTheCdRomEraAnswersNoneOfThem) {
+    Bind(kSixSpeedDrive);
+    DriveConfiguration config;
+    config.profile = 0x1234;
+    std::uint16_t list[4] = {7, 7, 7, 7};
+    PowerCondition power;
+    power.idleTimer = 99;
+    EXPECT_EQ(0, drive.GetConfiguration(0, 2, 0, config));
+    EXPECT_EQ(0u, drive.GetListedSpeeds(0, 2, 0, list, 4));
+    EXPECT_EQ(0, drive.SetStreamingSpeed(0, 2, 0, 1385));
+    EXPECT_EQ(0, drive.GetPowerCondition(0, 2, 0, power));
+    EXPECT_EQ(0x1234, config.profile);  // untouched on failure
+    EXPECT_EQ(7, list[0]);
+    EXPECT_EQ(99u, power.idleTimer);
+    std::uint16_t current = 0, maximum = 0, media = 0xFFFF;
+    ASSERT_EQ(1, drive.GetReadSpeeds(0, 2, 0, current, maximum, media));
+    EXPECT_EQ(0, media);
+}
+
+TEST(Conversions, ProfilesAndStandbyTimers) {
+    const struct { std::uint16_t profile; MediumKind kind; } kinds[] = {
+        {0x0000, MediumKind::None}, {0x0007, MediumKind::None}, {0x0008, MediumKind::Cd},
+        {0x000A, MediumKind::Cd},   {0x000B, MediumKind::None}, {0x0010, MediumKind::Dvd},
+        {0x002B, MediumKind::Dvd},  {0x002C, MediumKind::None}, {0x0040, MediumKind::Bd},
+        {0x0043, MediumKind::Bd},   {0x0044, MediumKind::None}, {0xFFFF, MediumKind::None},
+    };
+    for (const auto& k : kinds) EXPECT_EQ(k.kind, KindOfProfile(k.profile)) << k.profile;
+
+    // At least the time each code names, in 100 ms units.
+    const std::uint32_t timers[16] = {0, 2, 3, 5, 10, 20, 40, 80, 160, 320, 600, 1200, 2400, 4800, 9600, 19200};
+    for (std::uint32_t code = 0; code < 16; ++code) {
+        EXPECT_EQ(timers[code], CdromDevice::StandbyTimerOfCode(code)) << code;
+        EXPECT_EQ(code, CdromDevice::CodeOfStandbyTimer(timers[code])) << code;
+    }
+    EXPECT_EQ(0u, CdromDevice::StandbyTimerOfCode(16));
+    EXPECT_EQ(0u, CdromDevice::StandbyTimerOfCode(255));
+    EXPECT_EQ(0, CdromDevice::CodeOfStandbyTimer(200));  // 20 s names no code
+    EXPECT_EQ(0, CdromDevice::CodeOfStandbyTimer(1));
+}

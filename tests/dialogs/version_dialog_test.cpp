@@ -14,6 +14,7 @@
 
 #include "appstate.h"
 #include "drive_fixture.h"
+#include "drive_table.h"
 #include "program_objects.h"
 #include "resource_ids.h"
 
@@ -255,6 +256,29 @@ TEST_F(VersionDialogTest, OneRowPerDriveInTableOrder) {
         {"02:00", "FULLCO", std::string(DRIVE_TEXT_SIZE, 'P'), "2.00", "32min", "x372", all},
     };
     EXPECT_EQ(expected, Cells(List(IDC_VERSION_DRIVES)));
+}
+
+// Drives timed by page 1Ah show the standby timer in force, whatever code
+// their record holds.
+TEST_F(VersionDialogTest, StandbyTimersInForceShowAsTimes) {
+    UseLibrary("simaspi.dll", Library("simaspi.dll"));
+    const struct { std::uint8_t flags; std::uint32_t standby; const char* shown; } timers[] = {
+        {0x03, 4800, "8min"},  {0x01, 200, "20sec"}, {0x01, 3, "250msec"}, {0x01, 1, "100msec"},
+        {0x01, 3000, "5min"},  {0x01, 25, "3sec"},   {0x02, 4800, "Off"},   {0x01, 2, "125msec"},
+    };
+    appState->driveCount = 8;
+    Rows expected;
+    for (std::uint32_t d = 0; d < 8; ++d) {
+        appState->drives[d] = Drive(0, std::uint8_t(d), "PIONEER", "BD-RW", "1.02", 13, 4500, {4500});
+        driveExtras[d].powerPage = true;
+        driveExtras[d].power.flags = timers[d].flags;
+        driveExtras[d].power.standbyTimer = timers[d].standby;
+        expected.push_back({"00:0" + std::to_string(d), "PIONEER", "BD-RW", "1.02", timers[d].shown,
+                            "x26", "x26 "});
+    }
+    ASSERT_NE(nullptr, Open());
+    EXPECT_EQ(expected, Cells(List(IDC_VERSION_DRIVES)));
+    for (DriveExtra& extra : driveExtras) extra = DriveExtra();
 }
 
 TEST_F(VersionDialogTest, FullLibraryRowsWithItsDllVersionBytes) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "drive_fixture.h"
+#include "settings.h"
 #include "window_services.h"
 
 using drivetest::CdromSection;
@@ -243,3 +244,103 @@ TEST_F(DriveTable, ApplySpinDownWritesTheCodeAndReadsItBack) {
 }
 
 }  // namespace
+
+// Drives of the CD-ROM era, the built-in bus's and some with a failing or
+// missing command, see exactly the requests they always saw: the log of a
+// rescan, a speed and a spin-down on each drive, and a settings load, against
+// a log recorded before drives of the DVD era were known.
+TEST(LegacyDrives, SeeTheCommandsTheyAlwaysSaw) {
+    const std::string buses[] = {
+        "",  // the built-in bus
+        BusHeader(1) +
+            CdromSection(0, 0, "OLD", "NO SPEED CMD", "1.0", kSpeeds52x, "fail=setspeed\n") +
+            CdromSection(0, 1, "OLD", "NO PAGE 0D", "1.0", "706,1411", "pages=2a\n") +
+            CdromSection(0, 2, "OLD", "NO PAGE 2A", "1.0", "706,1411", "fail=modesense2a\n") +
+            CdromSection(0, 3, "OLD", "ONE SPEED", "1.0", "706", "inactivity=4\n") +
+            CdromSection(0, 4, "OLD", "ZERO CURRENT", "1.0", "706,1411", "speed_map=176:0,352:0,528:0,704:0\n") +
+            CdromSection(0, 5, "OLD", "DESCRIPTORS", "1.0", "706,1411,2822", "block_descriptors=8\n"),
+    };
+    std::string log;
+    for (const std::string& bus : buses) {
+        ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
+        drivetest::WriteSettingsFile("(none)");
+        {
+            simtest::SimBus sim(bus);
+            ASSERT_EQ(1, aspiBus.Load(simtest::Library("simaspi.dll").c_str()));
+            cdromDevice.bus = &aspiBus;
+            testsupport::MessageBoxRecorder boxes;
+            RescanDrives(nullptr);
+            for (std::uint32_t d = 0; d < appState->driveCount; ++d) {
+                ApplySpeed(d, appState->drives[d].speedCount > 1 ? 1 : 0);
+                appState->drives[d].spinDown = 5;
+                ApplySpinDown(d);
+            }
+            SaveSettings();
+            LoadSettings();
+            for (const simtest::LogLine& line : sim.Requests()) {
+                for (const char* key : {"cmd", "ha", "tgt", "lun", "flags", "buflen", "senselen",
+                                        "cdblen", "cdb", "post", "status", "data"})
+                    log += std::string(key) + "=" + line[key] + " ";
+                log += "\n";
+            }
+            aspiBus.Unload();
+            cdromDevice.bus = nullptr;
+        }
+        DestroyAppState();
+    }
+    drivetest::WriteSettingsFile("(none)");
+    const std::string golden = simtest::ReadFile(simtest::BinDir() + "golden\\legacy_log.txt");
+    ASSERT_FALSE(golden.empty());
+    EXPECT_EQ(golden, log);
+}
+
+TEST(FactorSpeeds, KindsUpToTheMaximumAndTheMaximumAfter) {
+    const struct { MediumKind kind; std::uint16_t maximum; std::vector<std::uint16_t> speeds; } cases[] = {
+        {MediumKind::Cd, 7056, {176, 352, 704, 1408, 1760, 2112, 2816, 3520, 4224, 5632, 7040, 7056}},
+        {MediumKind::None, 1000, {176, 352, 704, 1000}},  // no medium: a CD's factors
+        {MediumKind::Dvd, 22160, {1385, 2770, 5540, 8310, 11080, 16620, 22160}},
+        {MediumKind::Dvd, 1000, {1000}},                   // below 1x: the maximum alone
+        {MediumKind::Bd, 65535, {4500, 9000, 18000, 27000, 36000, 45000, 54000, 63000, 65535}},
+        {MediumKind::Bd, 87, {}},                          // factor 0: no speed
+        {MediumKind::Cd, 0, {}},
+    };
+    for (const auto& c : cases) {
+        std::uint16_t list[MAX_SPEEDS] = {};
+        const std::uint32_t n = FactorSpeeds(c.kind, c.maximum, list, MAX_SPEEDS);
+        EXPECT_EQ(c.speeds, std::vector<std::uint16_t>(list, list + n)) << c.maximum;
+    }
+    std::uint16_t two[2] = {};
+    EXPECT_EQ(2u, FactorSpeeds(MediumKind::Cd, 7056, two, 2));  // never past the room given
+    EXPECT_EQ(352, two[1]);
+}
+
+// A drive timed by page 1Ah: a code sets the standby timer and keeps the idle
+// timer; "Default" sends nothing and leaves the drive's own.
+TEST_F(DriveTable, SpinDownThroughThePowerConditionPage) {
+    const struct { std::uint8_t code; std::vector<std::string> cdbs; std::string data, standby, shown; } cases[] = {
+        {0, {"0:5 5a001a000000000100000000"}, "", "4800", "8min"},
+        {1, {"0:5 551000000000000014000000", "0:5 5a001a000000000100000000"},
+         "0000000000000000" "1a0a0003000000c800000002", "2", "125msec"},
+        {10, {"0:5 551000000000000014000000", "0:5 5a001a000000000100000000"},
+         "0000000000000000" "1a0a0003000000c800000258", "600", "1min"},
+        {15, {"0:5 551000000000000014000000", "0:5 5a001a000000000100000000"},
+         "0000000000000000" "1a0a0003000000c800004b00", "19200", "32min"},
+    };
+    for (const auto& c : cases) {
+        Bind(BusHeader(1) + CdromSection(0, 5, "PIONEER", "BD-RW", "1.02", "4500,9000",
+                                         "kind=bd\nstreaming=accept\nspeed_report=max\npages=2a,1a\n"
+                                         "idle_timer=200\nstandby_timer=4800\n"));
+        RescanDrives(nullptr);
+        ASSERT_EQ(13, appState->drives[0].spinDown);  // 8 min in force
+        sim->ClearLog();
+        appState->drives[0].spinDown = c.code;
+        ApplySpinDown(0);
+        EXPECT_EQ(c.cdbs, Cdbs(*sim)) << int(c.code);
+        const auto requests = sim->Requests();
+        EXPECT_EQ(c.data, requests.size() > 1 ? requests[0]["data"] : "") << int(c.code);
+        EXPECT_EQ(c.standby, StateOf(*sim, "0:5:0", "standby")) << int(c.code);
+        char text[SPIN_DOWN_TEXT_SIZE];
+        EXPECT_EQ(c.shown, std::string(DriveSpinDownText(0, text))) << int(c.code);
+        EXPECT_EQ(c.code ? c.code : 13, appState->drives[0].spinDown) << int(c.code);
+    }
+}

@@ -1,5 +1,7 @@
 #include "events_fixture.h"
 
+#include <cstdio>
+
 #include "program_objects.h"
 
 namespace eventtest {
@@ -31,6 +33,32 @@ std::vector<std::string> Commands(const simtest::SimBus& sim) {
     for (const auto& r : sim.Requests())
         if (r["cmd"] == "02") out.push_back(r["ha"] + ":" + r["tgt"] + ":" + r["lun"] + " " + r["cdb"]);
     return out;
+}
+
+void DescribeMenu(HMENU menu, std::vector<std::string>& out, const std::string& indent) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i) {
+        const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        if (state & MF_SEPARATOR) {
+            out.push_back(indent + "-");
+            continue;
+        }
+        char text[128] = {};
+        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
+        HMENU sub = GetSubMenu(menu, i);
+        std::string line = indent + text;
+        if (sub) {
+            line += " >";
+        } else {
+            char id[16];
+            std::snprintf(id, sizeof id, " #%04x", GetMenuItemID(menu, i));
+            line += id;
+        }
+        if (state & MF_CHECKED) line += " checked";
+        if (state & MF_GRAYED) line += " grayed";
+        out.push_back(line);
+        if (sub) DescribeMenu(sub, out, indent + "  ");
+    }
 }
 
 std::vector<std::string> MediaCommands(const simtest::SimBus& sim) {

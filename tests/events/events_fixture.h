@@ -24,6 +24,11 @@ std::vector<std::string> Commands(const simtest::SimBus& sim);
 // Only the START STOP UNIT and PREVENT ALLOW requests among them.
 std::vector<std::string> MediaCommands(const simtest::SimBus& sim);
 
+// One line per item of a menu: "-" for a separator, else the text, the id
+// (">" for a sub-menu, whose items follow indented) and the marks "checked",
+// "grayed".
+void DescribeMenu(HMENU menu, std::vector<std::string>& out, const std::string& indent = "");
+
 constexpr UINT TRAY_ID = 1;
 
 class EventFixture : public drivetest::DriveFixture {

@@ -16,39 +16,11 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-// One line per item: "-" for a separator, else the text, the id (">" for a
-// sub-menu, whose items follow indented) and the marks "checked", "grayed".
-void Describe(HMENU menu, Lines& out, const std::string& indent = "") {
-    const int count = GetMenuItemCount(menu);
-    for (int i = 0; i < count; ++i) {
-        const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
-        if (state & MF_SEPARATOR) {
-            out.push_back(indent + "-");
-            continue;
-        }
-        char text[128] = {};
-        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
-        HMENU sub = GetSubMenu(menu, i);
-        std::string line = indent + text;
-        if (sub) {
-            line += " >";
-        } else {
-            char id[16];
-            std::snprintf(id, sizeof id, " #%04x", GetMenuItemID(menu, i));
-            line += id;
-        }
-        if (state & MF_CHECKED) line += " checked";
-        if (state & MF_GRAYED) line += " grayed";
-        out.push_back(line);
-        if (sub) Describe(sub, out, indent + "  ");
-    }
-}
-
 Lines Build(void (*append)(HWND, HMENU), HWND window) {
     HMENU menu = CreatePopupMenu();
     append(window, menu);
     Lines out;
-    Describe(menu, out);
+    eventtest::DescribeMenu(menu, out);
     DestroyMenu(menu);
     return out;
 }
@@ -87,7 +59,7 @@ void CALLBACK ReadShownMenu(HWND, UINT, UINT_PTR id, DWORD) {
         OnTrayNotify(clickInside, WM_LBUTTONDOWN);  // returns at once: no menu in a menu
         if (appState->popupMenu != shown) shownMenu.push_back("(replaced)");
     }
-    Describe(appState->popupMenu, shownMenu);
+    eventtest::DescribeMenu(appState->popupMenu, shownMenu);
     EndMenu();
 }
 
@@ -136,11 +108,13 @@ TEST_F(TrayMenus, SpeedMenuListsDrivesBySkipAndMarksTheCurrentSpeed) {
     AddDrive("CD-ROM DRIVE", {706, 1411, 7056}, 1411);
     AddDrive("SKIPPED", {706}, 706, SKIP_CONTROL);
     AddDrive("HIDDEN", {706}, 706, SKIP_HIDDEN);
-    AddDrive("NO SPEEDS", {}, 0);
+    AddDrive("NO SPEEDS", {}, 0);  // shown, grayed, with why
+    AddDrive("NO SPEEDS HIDDEN", {}, 0, SKIP_HIDDEN);
     AddDrive("R&D DRIVE", {176, 65535}, 5000);
     EXPECT_EQ(Join({"CD-ROM DRIVE >", "   706 KB/S (x4) #0400", "  1411 KB/S (x8) #0401 checked",
-                    "  7056 KB/S (x40) #0402", "SKIPPED #0000 grayed", "R&&D DRIVE >",
-                    "   176 KB/S (x1) #0500", "  65535 KB/S (x372) #0501"},
+                    "  7056 KB/S (x40) #0402", "SKIPPED #0000 grayed",
+                    "NO SPEEDS\t速度は設定できません #0000 grayed", "R&&D DRIVE >",
+                    "   176 KB/S (x1) #0540", "  65535 KB/S (x372) #0541"},
                    kSpeedTail),
               Build(AppendSpeedMenuItems, window));
 }

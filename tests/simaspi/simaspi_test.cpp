@@ -774,3 +774,146 @@ TEST_F(SimBus, MisbehaviourLateCompletion) {
 }
 
 }  // namespace
+
+// Drives of the DVD era: a Blu-ray writer at 0:5, and one of the CD-ROM era at
+// 0:3 for what it does not know.
+const char* const kModernBus =
+    "[adapter.0]\n"
+    "[device.0.3]\ntype=5\n"
+    "[device.0.5]\ntype=5\nkind=bd\ncd_speed=ignore_dvd\nstreaming=accept\n"
+    "speeds=4500,9000,18000,36000\nmax_speed=36000\nspeed_report=max\n"
+    "write_speeds=9000:4500,18000\npages=2a,1a\nidle_timer=200\nstandby_timer=4800\n";
+
+TEST_F(SimBus, ConfigurationPerformanceAndStreaming) {
+    Load(kModernBus);
+    ASSERT_EQ("", simtest::ReadFile(err_));
+    std::uint8_t buf[256];
+    const auto config = [&](std::uint8_t target, std::uint8_t rt, std::uint16_t start, std::uint8_t* st) {
+        std::memset(buf, 0xAA, sizeof buf);
+        *st = Exec(target, {0x46, rt, std::uint8_t(start >> 8), std::uint8_t(start), 0, 0, 0, 1, 0, 0},
+                   0x48, buf, sizeof buf);
+        return std::string(Hex(buf, 4 + std::size_t(buf[3])));
+    };
+    std::uint8_t st;
+    // From 0100h: power management (page 1Ah) and real time streaming with
+    // WSPD (write speeds listed) and SCS (SET CD SPEED taken).
+    EXPECT_EQ("00000010" "00000040" "01000100" "01070104" "0a000000", config(5, 0, 0x0100, &st));
+    EXPECT_EQ(SS_COMP, st);
+    // The whole list: profiles BD, DVD, CD (BD current), core, removable
+    // medium, CD read, DVD read, BD read, then the two above.
+    const std::string all = config(5, 0, 0, &st);
+    EXPECT_EQ("00000064" "00000040" "0000010c" "00400100" "00100000" "00080000" "00010108"
+              "00000002" "00000000" "00030104" "29000000" "001e0104" "00000000" "001f0104"
+              "00000000" "0040011c",
+              all.substr(0, 128));
+    EXPECT_EQ("01000100" "01070104" "0a000000", all.substr(all.size() - 24));
+    EXPECT_EQ("0000000c" "00000040" "01070104" "0a000000", config(5, 2, 0x0107, &st));  // one feature
+    EXPECT_EQ("aaaaaaaa", Hex(buf + 16, 4));
+    config(5, 3, 0, &st);
+    EXPECT_EQ(SS_ERR, st);
+    config(3, 0, 0, &st);  // a drive of the CD-ROM era knows no GET CONFIGURATION
+    EXPECT_EQ(SS_ERR, st);
+
+    // Page 2Ah: reads CD and DVD, writes CD and DVD; the current speed field
+    // stays at the maximum.
+    std::vector<std::uint8_t> p = Sense(5, 0x2A);
+    EXPECT_EQ("3b33", Hex(p.data() + 10, 2));
+    EXPECT_EQ("0000", Hex(Sense(3, 0x2A).data() + 10, 2));
+
+    const auto performance = [&](std::uint8_t type, std::uint8_t byte1, std::uint16_t most) {
+        std::memset(buf, 0xAA, sizeof buf);
+        st = Exec(5, {0xAC, byte1, 0, 0, 0, 0, 0, 0, std::uint8_t(most >> 8), std::uint8_t(most), type, 0},
+                  0x48, buf, 248);
+        return Hex(buf, 8 + 16 * 2);
+    };
+    // Type 03h: each write speed descriptor to the end of a full BD (LBA
+    // 12219391), its read speed, then its write speed.
+    EXPECT_EQ("00000024" "00000000" "0000000000ba73ff0000232800001194"
+              "0000000000ba73ff0000465000004650",
+              performance(3, 0, 15));
+    EXPECT_EQ(SS_COMP, st);
+    EXPECT_EQ("00000014" "00000000" "0000000000ba73ff0000232800001194" "aaaaaaaa",
+              performance(3, 0, 1).substr(0, 56));  // at most one
+    // Type 00h: one nominal stretch at the speed reads run at.
+    EXPECT_EQ("00000014" "00000000" "0000000000008ca000ba73ff00008ca0", performance(0, 0x10, 15).substr(0, 48));
+    performance(2, 0, 15);
+    EXPECT_EQ(SS_ERR, st);
+
+    // SET CD SPEED is accepted and ignored with the BD in; SET STREAMING sets
+    // the speed reads run at (9000 kB in 1000 ms), which GET PERFORMANCE then
+    // reports while page 2Ah still says 36000.
+    EXPECT_EQ(SS_COMP, SetSpeed(5, 4500));
+    EXPECT_NE(std::string::npos, simtest::ReadFile(state_).find("0:5:0 type=5 speed=36000 "));
+    std::uint8_t desc[28] = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0x23, 0x28,
+                             0, 0, 0x03, 0xE8, 0, 0, 0x23, 0x28, 0, 0, 0x03, 0xE8};
+    EXPECT_EQ(SS_COMP, Exec(5, {0xB6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 28, 0}, 0x50, desc, 28));
+    EXPECT_EQ("000000000000232800ba73ff00002328", performance(0, 0x10, 15).substr(16, 32));
+    EXPECT_EQ(36000, CurrentSpeed(5));
+    // A descriptor too short, a read time of 0, another type: refused.
+    EXPECT_EQ(SS_ERR, Exec(5, {0xB6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 20, 0}, 0x50, desc, 20));
+    desc[19] = 0;
+    desc[18] = 0;
+    EXPECT_EQ(SS_ERR, Exec(5, {0xB6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 28, 0}, 0x50, desc, 28));
+    EXPECT_EQ(SS_ERR, Exec(5, {0xB6, 0, 0, 0, 0, 0, 0, 0, 5, 0, 28, 0}, 0x50, desc, 28));
+    EXPECT_EQ(SS_ERR, Exec(3, {0xB6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 28, 0}, 0x50, desc, 28));
+    EXPECT_EQ(SS_ERR, Exec(3, {0xAC, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0}, 0x48, buf, 248));
+}
+
+TEST_F(SimBus, SpeedRulesOfTodaysDrives) {
+    const struct { const char* keys; std::uint8_t setStatus; std::uint16_t reported, state; } cases[] = {
+        {"kind=dvd\ncd_speed=accept", SS_COMP, 2816, 2816},
+        {"kind=dvd\ncd_speed=refuse", SS_ERR, 7056, 7056},
+        {"kind=dvd\ncd_speed=ignore_dvd", SS_COMP, 7056, 7056},         // a DVD in
+        {"kind=dvd\nprofile=cd\ncd_speed=ignore_dvd", SS_COMP, 2816, 2816},  // a CD in
+        {"kind=bd\nmedium=0\ncd_speed=ignore_dvd", SS_COMP, 2816, 2816},     // nothing in
+        {"speed_report=zero", SS_COMP, 0, 2816},
+        {"speed_report=max", SS_COMP, 7056, 2816},
+        {"speed_report=current", SS_COMP, 2816, 2816},
+    };
+    for (const auto& c : cases) {
+        Load((std::string("[adapter.0]\n[device.0.3]\ntype=5\n") + c.keys + "\n").c_str());
+        ASSERT_EQ("", simtest::ReadFile(err_)) << c.keys;
+        EXPECT_EQ(c.setStatus, SetSpeed(3, 2816)) << c.keys;
+        EXPECT_EQ(c.reported, CurrentSpeed(3)) << c.keys;
+        EXPECT_NE(std::string::npos, simtest::ReadFile(state_).find("speed=" + std::to_string(c.state) + " "))
+            << c.keys;
+    }
+    // Streaming refused while listed.
+    Load("[adapter.0]\n[device.0.3]\ntype=5\nkind=dvd\nstreaming=refuse\n");
+    std::uint8_t desc[28] = {};
+    desc[15] = 100;
+    desc[19] = 100;
+    EXPECT_EQ(SS_ERR, Exec(3, {0xB6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 28, 0}, 0x50, desc, 28));
+    EXPECT_EQ(7056, CurrentSpeed(3));
+
+    for (const char* bad : {"speed_report=half", "cd_speed=maybe", "streaming=yes", "kind=hddvd",
+                            "profile=tape", "write_speeds=1:x", "standby_timer=-1"}) {
+        Load((std::string("[adapter.0]\n[device.0.3]\ntype=5\n") + bad + "\n").c_str());
+        EXPECT_NE("", simtest::ReadFile(err_)) << bad;
+    }
+}
+
+TEST_F(SimBus, PowerConditionPage) {
+    Load(kModernBus);
+    // Idle 20 s and standby 8 min running; no page 0Dh.
+    EXPECT_EQ("0012000000000000" "1a0a0003000000c8" "000012c0", Hex(Sense(5, 0x1A).data(), 20));
+    std::uint8_t st;
+    Sense(5, 0x0D, &st);
+    EXPECT_EQ(SS_ERR, st);
+    Sense(3, 0x1A, &st);  // not listed in the old drive's pages
+    EXPECT_EQ(SS_ERR, st);
+    EXPECT_NE(std::string::npos, simtest::ReadFile(state_).find("inactivity=0 standby=4800\n"));
+
+    // Standby 2 min, idle off.
+    ASSERT_EQ(SS_COMP, SetInactivity(5, {0, 0, 0, 0, 0, 0, 0, 0, 0x1A, 0x0A, 0, 0x01,
+                                         0, 0, 0, 0, 0, 0, 0x04, 0xB0}));
+    EXPECT_EQ("1a0a0001000000000000" "04b0", Hex(Sense(5, 0x1A).data() + 8, 12));
+    EXPECT_NE(std::string::npos, simtest::ReadFile(state_).find("standby=1200\n"));
+    // Standby off: the state says 0.
+    ASSERT_EQ(SS_COMP, SetInactivity(5, {0, 0, 0, 0, 0, 0, 0, 0, 0x1A, 0x0A, 0, 0x00,
+                                         0, 0, 0, 0, 0, 0, 0x04, 0xB0}));
+    EXPECT_NE(std::string::npos, simtest::ReadFile(state_).find("standby=0\n"));
+    // Cut short, or page 0Dh that the drive lacks: refused.
+    EXPECT_EQ(SS_ERR, SetInactivity(5, {0, 0, 0, 0, 0, 0, 0, 0, 0x1A, 0x0A, 0, 0x01, 0, 0}));
+    EXPECT_EQ(SS_ERR, SetInactivity(5, {0, 0, 0, 0, 0, 0, 0, 0, 0x0D, 6, 0, 0x0F, 0, 0x3C, 0, 0x4B}));
+}
