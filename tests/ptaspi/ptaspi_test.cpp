@@ -93,12 +93,32 @@ TEST(Access, ReadAccessWhenWriteIsRefused) {
     FakeBus fake(Drive(0, 0, "A"), "0:0:0=readonly");
     Strings opens;
     for (const simtest::LogLine& line : fake.sim.Log())
-        if (line.kind == "open") opens.push_back(line["access"] + " " + line["result"]);
+        if (line.kind == "open" && line["drive"] == "D:") opens.push_back(line["access"] + " " + line["result"]);
     EXPECT_EQ((Strings{"rw denied", "r ok"}), opens);
     EXPECT_EQ(DEVTYPE_CDROM, fake.bus.GetDeviceType(0, 0, 0));  // INQUIRY refused: the letter's type
     SRB_ExecSCSICmd srb = TestUnitReady(0, 0);
     EXPECT_FALSE(fake.bus.ExecuteCommand(srb));
     EXPECT_EQ(HASTAT_SEL_TO, srb.SRB_HaStat);
+}
+
+// Drives without a letter are found as class devices; one that a letter
+// stands for is not opened again, whatever its address.
+TEST(Numbering, ClassDevicesWithoutALetterAreFoundOnce) {
+    FakeBus fake(Drive(0, 0, "A") + Drive(0, 1, "B") + Drive(1, 0, "C") + Drive(1, 1, "D"),
+                 "0:1:0=noletter 1:0:0=noletter 1:0:0=noaddress 1:1:0=noaddress");
+    const auto identified = fake.PassThroughs();  // one INQUIRY each
+    ASSERT_EQ(4u, identified.size());
+    EXPECT_EQ("CdRom1", identified[2]["drive"]);
+    EXPECT_EQ((Strings{"0:0 A", "0:1 B", "1:0 D", "2:0 C"}), fake.Devices());
+    EXPECT_STREQ("PORT0 BUS0", Adapter(fake, 0).adapterId);
+    EXPECT_STREQ("DRIVE G:", Adapter(fake, 1).adapterId);
+    EXPECT_STREQ("CDROM2", Adapter(fake, 2).adapterId);
+    Strings opens;
+    for (const simtest::LogLine& line : fake.sim.Log())
+        if (line.kind == "open") opens.push_back(line["drive"] + " " + line["access"] + " " + line["result"]);
+    EXPECT_EQ((Strings{"D: rw ok", "G: rw ok", "CdRom1 rw ok", "CdRom2 rw ok", "CdRom4 rw none",
+                       "CdRom5 rw none", "CdRom6 rw none", "CdRom7 rw none"}),
+              opens);
 }
 
 // Every command of the drive command set, as the fake received it.
