@@ -1,0 +1,53 @@
+# Sourced: the CD-ROM test driver in the Wine prefix $WINEPREFIX, whose
+# wineserver runs already.
+#   driver_start BUSFILE BIN WORK   BIN holds cdsim.sys and cdsimserver.exe;
+#                                   WORK is a folder of the caller's
+#   driver_stop
+# driver_start makes a folder for each drive letter the bus file gives (Wine's
+# mount manager needs one to call the letter a CD-ROM drive), starts the
+# device server, which loads the driver, and waits until the devices are
+# there; it returns 1 and prints the server's output when they never are.
+# driver_stop ends the server (it unloads the driver) and takes the letters
+# away again.
+DRIVER_PID=
+DRIVER_LETTERS=
+driver_winpath() { echo "Z:$(readlink -f "$1" | sed 's|/|\\|g')"; }
+driver_start() {
+  local busfile=$1 bin=$2 work=$3 letter _
+  DRIVER_BIN=$bin
+  DRIVER_LETTERS=$(sed -nE 's/^[[:space:]]*letter[[:space:]]*=[[:space:]]*([A-Za-z])[[:space:]]*(;.*)?\r?$/\1/ip' "$busfile" | tr 'A-Z' 'a-z')
+  for letter in $DRIVER_LETTERS; do
+    case "$letter" in
+      c|z) echo "letter=$letter is the system's own drive" >&2; return 1 ;;
+    esac
+    mkdir -p "$work/media-$letter"
+    rm -f "$WINEPREFIX/dosdevices/$letter:" "$WINEPREFIX/dosdevices/$letter::"
+    ln -s "$work/media-$letter" "$WINEPREFIX/dosdevices/$letter:"
+  done
+  rm -f "$work/driver-ready"
+  /usr/lib/wine/wine64 "$bin/cdsimserver.exe" serve "$(driver_winpath "$busfile")" \
+    "$(driver_winpath "$bin/cdsim.sys")" "$(driver_winpath "$work")\\driver-ready" \
+    </dev/null >"$work/driver-server.log" 2>&1 &
+  DRIVER_PID=$!
+  for _ in $(seq 1 300); do
+    [ -f "$work/driver-ready" ] && return 0
+    kill -0 "$DRIVER_PID" 2>/dev/null || break
+    sleep 0.1
+  done
+  echo "the device server did not start:" >&2
+  cat "$work/driver-server.log" >&2
+  return 1
+}
+driver_stop() {
+  local letter _
+  if [ -n "$DRIVER_PID" ]; then
+    /usr/lib/wine/wine64 "$DRIVER_BIN/cdsimserver.exe" stop </dev/null >/dev/null 2>&1
+    for _ in $(seq 1 100); do kill -0 "$DRIVER_PID" 2>/dev/null || break; sleep 0.1; done
+    kill "$DRIVER_PID" 2>/dev/null
+    wait "$DRIVER_PID" 2>/dev/null
+    DRIVER_PID=
+  fi
+  for letter in $DRIVER_LETTERS; do rm -f "$WINEPREFIX/dosdevices/$letter:"; done
+  DRIVER_LETTERS=
+  return 0
+}
