@@ -196,21 +196,18 @@ void Rebuild() {
         if (d->Start()) d->type = Identify(*d);
         d->slot = slots[i];
         placed.push_back(d);
-        while (adapters.size() <= slots[i].adapter) {
-            // Named after the first device placed on it: its port and bus, its
-            // letter, or its class device.
-            Adapter a = {OwnScsiId(slots, std::uint8_t(adapters.size())), {}};
-            if (adapters.size() == slots[i].adapter) {
-                if (seen[i].addressed)
-                    std::snprintf(a.identifier, sizeof a.identifier, "PORT%u BUS%u", seen[i].port,
-                                  seen[i].path);
-                else if (seen[i].letter != NO_LETTER)
-                    std::snprintf(a.identifier, sizeof a.identifier, "DRIVE %c:", seen[i].letter);
-                else
-                    std::snprintf(a.identifier, sizeof a.identifier, "CDROM%d", seen[i].number);
-            }
-            adapters.push_back(a);
-        }
+        while (adapters.size() <= slots[i].adapter)
+            adapters.push_back({OwnScsiId(slots, std::uint8_t(adapters.size())), {}});
+        // Named after the first device found on it: its port and bus, its
+        // letter, or its class device.
+        char* identifier = adapters[slots[i].adapter].identifier;
+        if (identifier[0]) continue;
+        if (seen[i].addressed)
+            std::snprintf(identifier, HA_TEXT_LEN + 1, "PORT%u BUS%u", seen[i].port, seen[i].path);
+        else if (seen[i].letter != NO_LETTER)
+            std::snprintf(identifier, HA_TEXT_LEN + 1, "DRIVE %c:", seen[i].letter);
+        else
+            std::snprintf(identifier, HA_TEXT_LEN + 1, "CDROM%d", seen[i].number);
     }
     Lock lock(lib->lock);
     lib->devices.swap(placed);

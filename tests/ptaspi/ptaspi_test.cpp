@@ -121,6 +121,17 @@ TEST(Numbering, ClassDevicesWithoutALetterAreFoundOnce) {
               opens);
 }
 
+// A drive found early (by its letter) on a later port names only its own
+// adapter: the earlier ports' adapters are named after their own drives.
+TEST(Numbering, EveryAdapterIsNamedAfterItsOwnDrives) {
+    FakeBus fake(Drive(0, 0, "A") + Drive(1, 0, "B") + Drive(2, 0, "C"),
+                 "0:0:0=noletter 1:0:0=noletter 1:0:0=noaddress");
+    EXPECT_EQ((Strings{"0:0 A", "1:0 C", "2:0 B"}), fake.Devices());
+    EXPECT_STREQ("PORT0 BUS0", Adapter(fake, 0).adapterId);
+    EXPECT_STREQ("PORT2 BUS0", Adapter(fake, 1).adapterId);
+    EXPECT_STREQ("CDROM1", Adapter(fake, 2).adapterId);
+}
+
 // Every command of the drive command set, as the fake received it.
 TEST(Commands, TheDriveCommandSetReachesTheDevice) {
     FakeBus fake(Drive(0, 2, "A") + "speeds=706,1411,2822\nlocked=0\n");

@@ -1,7 +1,8 @@
 /* cdsim.sys: a test fixture, never shipped. Plays the CD-ROM class driver
-   for devices a user-mode server describes: each is \Device\CdRomN
-   (FILE_DEVICE_CD_ROM) with the link \DosDevices\CdRomN and, when it has one,
-   a drive letter. IOCTL_SCSI_GET_ADDRESS and IOCTL_STORAGE_GET_DEVICE_NUMBER
+   for devices a user-mode server describes: each is a FILE_DEVICE_CD_ROM
+   device with the link \DosDevices\CdRomN and, when it has one, a drive
+   letter. Its own name is \Device\KorvexCdSimI, not \Device\CdRomN as on
+   Windows: Wine's mount manager has a \Device\CdRomN for each CD-ROM letter. IOCTL_SCSI_GET_ADDRESS and IOCTL_STORAGE_GET_DEVICE_NUMBER
    are answered here; every IOCTL_SCSI_PASS_THROUGH goes to the server, which
    keeps IOCTL_CDSIM_NEXT requests pending on the control device (the
    inverted call): the caller's request stays pending until the server's
@@ -57,19 +58,24 @@ static void make_name(WCHAR *buffer, const WCHAR *prefix, ULONG n, char letter, 
     RtlInitUnicodeString(out, buffer);
 }
 
-/* The mount manager may own a drive letter's name already: taken over. */
+/* Wine's mount manager owns the names of its CD-ROM letters, and a
+   \DosDevices\CdRomN of its own for each: both are taken over. */
+static void take_name(UNICODE_STRING *link, UNICODE_STRING *target) {
+    if (!NT_SUCCESS(IoCreateSymbolicLink(link, target))) {
+        IoDeleteSymbolicLink(link);
+        IoCreateSymbolicLink(link, target);
+    }
+}
+
 static void link_names(device_ext *ext) {
     WCHAR link[64], target[64];
     UNICODE_STRING l, t;
-    make_name(target, L"\\Device\\CdRom", ext->number, 0, &t);
+    make_name(target, L"\\Device\\KorvexCdSim", ext->index, 0, &t);
     make_name(link, L"\\DosDevices\\CdRom", ext->number, 0, &l);
-    IoCreateSymbolicLink(&l, &t);
+    take_name(&l, &t);
     if (ext->letter != CDSIM_NO_LETTER) {
         make_name(link, L"\\DosDevices\\", 0, ext->letter, &l);
-        if (!NT_SUCCESS(IoCreateSymbolicLink(&l, &t))) {
-            IoDeleteSymbolicLink(&l);
-            IoCreateSymbolicLink(&l, &t);
-        }
+        take_name(&l, &t);
     }
 }
 
@@ -91,7 +97,7 @@ static NTSTATUS add_device(const cdsim_add *add) {
     device_ext *ext;
     NTSTATUS status;
     if (add->index >= CDSIM_MAX_DEVICES || devices[add->index]) return STATUS_INVALID_PARAMETER;
-    make_name(name, L"\\Device\\CdRom", add->number, 0, &n);
+    make_name(name, L"\\Device\\KorvexCdSim", add->index, 0, &n);
     status = IoCreateDevice(control_device->DriverObject, sizeof(device_ext), &n,
                             FILE_DEVICE_CD_ROM, FILE_REMOVABLE_MEDIA, FALSE, &device);
     if (!NT_SUCCESS(status)) return status;

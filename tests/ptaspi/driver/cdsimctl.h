@@ -11,7 +11,7 @@
 
 #define CDSIM_DEVICE_TYPE 0x8000u
 #define CDSIM_CODE(n) CTL_CODE(CDSIM_DEVICE_TYPE, 0x800 + (n), METHOD_BUFFERED, FILE_ANY_ACCESS)
-/* in: cdsim_add. Creates \Device\CdRomN with its links. */
+/* in: cdsim_add. Creates the device with its links. */
 #define IOCTL_CDSIM_ADD CDSIM_CODE(0)
 /* out: cdsim_request and the caller's input. Pends until a request comes. */
 #define IOCTL_CDSIM_NEXT CDSIM_CODE(1)

@@ -136,15 +136,15 @@ TEST_F(Driver, TheDriveCommandSetReachesTheDevice) {
         {"MODE SENSE 2A", [&] { return drive.GetReadSpeeds(0, 1, 0, current, maximum); },
          "E: 5a002a000000000100000000 1 255 14"},
         {"MODE SENSE 2A, lock", [&] { return drive.GetLockState(0, 3, 0, locked); },
-         "CdRom1 5a002a000000000100000000 1 255 0"},
+         "CdRom3 5a002a000000000100000000 1 255 0"},
         {"MODE SENSE 0D", [&] { return drive.GetInactivityTimer(0, 1, 0, code); },
          "E: 5a000d000000000100000000 1 255 14"},
         {"MODE SELECT 0D", [&] { return drive.SetInactivityTimer(0, 1, 0, 15); },
          "E: 551000000000000010000000 0 16 14 00000000000000000d06000f003c004b"},
-        {"PREVENT", [&] { return drive.LockMedium(0, 3, 0); }, "CdRom1 1e0000000100 1 255 0"},
-        {"ALLOW", [&] { return drive.UnlockMedium(0, 3, 0); }, "CdRom1 1e0000000000 1 255 0"},
-        {"EJECT", [&] { return drive.EjectMedium(0, 3, 0); }, "CdRom1 1b0000000200 1 14 14"},
-        {"LOAD", [&] { return drive.LoadMedium(0, 3, 0); }, "CdRom1 1b0000000300 1 14 14"},
+        {"PREVENT", [&] { return drive.LockMedium(0, 3, 0); }, "CdRom3 1e0000000100 1 255 0"},
+        {"ALLOW", [&] { return drive.UnlockMedium(0, 3, 0); }, "CdRom3 1e0000000000 1 255 0"},
+        {"EJECT", [&] { return drive.EjectMedium(0, 3, 0); }, "CdRom3 1b0000000200 1 14 14"},
+        {"LOAD", [&] { return drive.LoadMedium(0, 3, 0); }, "CdRom3 1b0000000300 1 14 14"},
     };
     for (const Row& row : rows) {
         ClearLog();
@@ -253,4 +253,11 @@ TEST_F(Shipped, NumberingOfSeveralPortsAndMoreThanSixteenDevices) {
                            " P" + std::to_string(port) + "T0");
     EXPECT_EQ(16, bus.GetAdapterCount());
     EXPECT_EQ(expected, Devices());
+    // The lettered drives are found first; every adapter still bears its own port.
+    for (std::uint8_t a : {0, 1, 3, 7, 15}) {
+        HostAdapterInfo info;
+        std::memset(&info, 0, sizeof info);
+        ASSERT_TRUE(bus.InquireAdapter(a, info));
+        EXPECT_EQ("PORT" + std::to_string(a) + " BUS0", std::string(info.adapterId));
+    }
 }

@@ -8,8 +8,10 @@
 //   cdsimserver presence A:T:L 0|1    a device leaves the system or comes back
 //
 // The bus file is simaspi's, with four more keys in a device section:
-//   letter=X      its drive letter (default: none, only \\.\CdRomN)
-//   cdrom=N       its class device number (default: the lowest one free)
+//   letter=X      its drive letter (default: none, only \\.\CdRomN); the
+//                 letter's folder and registry value are run-with-driver's
+//   cdrom=N       its class device number (default: for a letter, the one
+//                 Wine's mount manager gave it; else the lowest one free)
 //   write=refused the device may not be written to: every pass-through is
 //                 refused as on a handle opened for reading only (Wine opens
 //                 the file before the driver sees the open, so the open
@@ -121,15 +123,12 @@ HANDLE OpenControl() {
                        0, nullptr);
 }
 
-// What Wine's mount manager needs to call a letter a CD-ROM drive.
-void MarkCdromLetter(char letter) {
-    HKEY key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Wine\\Drives", 0, nullptr, 0, KEY_SET_VALUE,
-                        nullptr, &key, nullptr) != ERROR_SUCCESS)
-        return;
-    const char name[] = {char(letter + 'a' - 'A'), ':', '\0'};
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>("cdrom"), 6);
-    RegCloseKey(key);
+// The N of the \\Device\\CdRomN Wine's mount manager made for a letter.
+bool MountedNumber(char letter, unsigned& number) {
+    const char name[] = {letter, ':', '\0'};
+    char target[MAX_PATH] = {};
+    return QueryDosDeviceA(name, target, sizeof target) &&
+           std::sscanf(target, "\\Device\\CdRom%u", &number) == 1;
 }
 
 bool WaitState(SC_HANDLE service, DWORD state) {
@@ -245,6 +244,10 @@ int Serve(const char* busPath, const char* driverPath, const char* readyPath) {
         auto it = extras.find(SectionOf(d));
         if (it == extras.end()) it = extras.find(SectionOf(d) + "." + std::to_string(d.lun));
         if (it != extras.end()) e = it->second;
+        // A letter keeps the number Wine's mount manager gave it.
+        unsigned mounted = 0;
+        if (e.number < 0 && e.letter != CDSIM_NO_LETTER && MountedNumber(e.letter, mounted))
+            e.number = int(mounted);
         if (e.number >= 0 && !numbers.insert(e.number).second)
             return Fail("cdrom=" + std::to_string(e.number) + " given twice");
         served.push_back({i, e});
@@ -257,8 +260,6 @@ int Serve(const char* busPath, const char* driverPath, const char* readyPath) {
         numbers.insert(n);
         s.extra.number = n;
     }
-    for (const Served& s : served)
-        if (s.extra.letter != CDSIM_NO_LETTER) MarkCdromLetter(s.extra.letter);
     port->WriteState();
 
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
@@ -272,6 +273,7 @@ int Serve(const char* busPath, const char* driverPath, const char* readyPath) {
         const Served& s = served[i];
         const simaspi::Device& d = port->bus.devices[s.index];
         cdsim_add add = {};
+
         add.index = static_cast<unsigned long>(i);
         add.number = static_cast<unsigned long>(s.extra.number);
         add.letter = s.extra.letter;
