@@ -39,7 +39,7 @@ void __cdecl Posted(void*) { SetEvent(posted); }
 
 int main() {
     // The fake system alone: one pass-through request, as the library's runner makes it.
-    HANDLE device = ptaspi::sys::Open('D', GENERIC_READ | GENERIC_WRITE);
+    HANDLE device = ptaspi::sys::Open("D:", GENERIC_READ | GENERIC_WRITE);
     auto* block = new ptaspi::PassThroughBlock;
     aspi::SRB_ExecSCSICmd tur = scsi::MakeRequest(scsi::TestUnitReady(), 0, 0, 0, nullptr);
     const double system = PerCommand([&] {

@@ -15,11 +15,16 @@ constexpr std::uint8_t USUAL_HOST_ID = 7;  // where SCSI host adapters have sat 
 
 bool Usable(const SystemDevice& d) { return d.addressed && d.target < TARGET_LIMIT; }
 
-// Addressed devices in address order first, then the others by drive letter,
-// so that the numbering does not depend on which letter a drive has.
+// Addressed devices in address order first, so that the numbering does not
+// depend on which letter a drive has; then the others by drive letter, then
+// those without one by class device number.
 bool Before(const SystemDevice& a, const SystemDevice& b) {
     if (Usable(a) != Usable(b)) return Usable(a);
-    if (!Usable(a)) return a.letter < b.letter;
+    if (!Usable(a)) {
+        const bool lettered = a.letter != NO_LETTER;
+        if (lettered != (b.letter != NO_LETTER)) return lettered;
+        return lettered ? a.letter < b.letter : a.number < b.number;
+    }
     return std::tie(a.port, a.path, a.target, a.lun, a.letter) <
            std::tie(b.port, b.path, b.target, b.lun, b.letter);
 }

@@ -4,6 +4,7 @@
 // carried out by its threads (device.h), so they complete asynchronously.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -26,6 +27,10 @@ constexpr const char* MANAGER_ID = "ASPI for WIN32";
 // At unload the library waits this long for its threads to leave its code.
 constexpr DWORD DETACH_WAIT_MS = 5000;
 constexpr std::uint8_t INQUIRY_TYPE_MASK = 0x1F;  // peripheral device type bits of byte 0
+// Class devices are tried from CdRom0 on until this many names in a row are
+// missing, and never past CdRom63.
+constexpr int CLASS_GAP = 4;
+constexpr int CLASS_NUMBER_LIMIT = 64;
 
 struct Adapter {
     std::uint8_t ownId;
@@ -81,24 +86,83 @@ std::uint8_t Identify(Device& d) {
     return data[0] & INQUIRY_TYPE_MASK;
 }
 
-Device* OpenDevice(char letter, SystemDevice& seen) {
-    HANDLE h = sys::Open(letter, GENERIC_READ | GENERIC_WRITE);
-    if (h == INVALID_HANDLE_VALUE) h = sys::Open(letter, GENERIC_READ);
-    Device* d = new Device(letter, h, lib->lock);
-    seen = SystemDevice{letter, false, 0, 0, 0, 0};
-    d->type = DEVTYPE_CDROM;
-    if (!d->Opened()) return d;
+// One device as found, before it is placed.
+struct Found {
+    SystemDevice seen;
+    HANDLE handle;
+};
+
+// Opens \\.\NAME (read and write access, read access where only that is
+// allowed) and reads its address and, where a letter did not tell, its class
+// device number.
+Found OpenFound(const char* name, char letter, int number) {
+    Found f = {SystemDevice{letter, false, 0, 0, 0, 0, number}, INVALID_HANDLE_VALUE};
+    f.handle = sys::Open(name, GENERIC_READ | GENERIC_WRITE);
+    if (f.handle == INVALID_HANDLE_VALUE && GetLastError() == ERROR_ACCESS_DENIED)
+        f.handle = sys::Open(name, GENERIC_READ);
+    if (f.handle == INVALID_HANDLE_VALUE) return f;
     SCSI_ADDRESS address = {};
     DWORD returned = 0;
-    if (sys::Control(h, IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address, sizeof address, &returned)) {
-        seen.addressed = true;
-        seen.port = address.PortNumber;
-        seen.path = address.PathId;
-        seen.target = address.TargetId;
-        seen.lun = address.Lun;
+    if (sys::Control(f.handle, IOCTL_SCSI_GET_ADDRESS, nullptr, 0, &address, sizeof address,
+                     &returned)) {
+        f.seen.addressed = true;
+        f.seen.port = address.PortNumber;
+        f.seen.path = address.PathId;
+        f.seen.target = address.TargetId;
+        f.seen.lun = address.Lun;
     }
-    if (d->Start()) d->type = Identify(*d);
-    return d;
+    STORAGE_DEVICE_NUMBER n = {};
+    if (f.seen.number == NO_NUMBER &&
+        sys::Control(f.handle, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &n, sizeof n, &returned) &&
+        n.DeviceType == FILE_DEVICE_CD_ROM)
+        f.seen.number = int(n.DeviceNumber);
+    return f;
+}
+
+bool SameDevice(const SystemDevice& a, const SystemDevice& b) {
+    if (a.number != NO_NUMBER && a.number == b.number) return true;
+    return a.addressed && b.addressed && a.port == b.port && a.path == b.path &&
+           a.target == b.target && a.lun == b.lun;
+}
+
+// Every CD-ROM class device once: the drive letters of type CD-ROM, then the
+// class devices \\.\CdRom0, CdRom1, ... up to a gap of CLASS_GAP names, those
+// a letter stands for already (by class device number or address) left out.
+std::vector<Found> FindDevices() {
+    std::vector<Found> found;
+    const DWORD drives = sys::CdromDrives();
+    for (int n = 0; n < sys::DRIVE_LETTERS; ++n) {
+        if (!(drives & (1u << n))) continue;
+        const char name[] = {char('A' + n), ':', '\0'};
+        unsigned number = 0;
+        found.push_back(OpenFound(name, name[0], sys::ClassNumber(name[0], number) ? int(number) : NO_NUMBER));
+    }
+    int misses = 0;
+    for (int number = 0; number < CLASS_NUMBER_LIMIT && misses < CLASS_GAP; ++number) {
+        const bool known = std::any_of(found.begin(), found.end(),
+                                       [&](const Found& f) { return f.seen.number == number; });
+        if (known) {
+            misses = 0;
+            continue;
+        }
+        char name[16];
+        std::snprintf(name, sizeof name, "CdRom%d", number);
+        Found f = OpenFound(name, NO_LETTER, number);
+        if (f.handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_ACCESS_DENIED) {
+            ++misses;  // no such name
+            continue;
+        }
+        misses = 0;
+        f.seen.number = number;
+        const bool twice = std::any_of(found.begin(), found.end(),
+                                       [&](const Found& g) { return SameDevice(g.seen, f.seen); });
+        if (twice) {
+            if (f.handle != INVALID_HANDLE_VALUE) sys::Close(f.handle);
+            continue;
+        }
+        found.push_back(f);
+    }
+    return found;
 }
 
 void Dispose(Device* d) {
@@ -115,38 +179,35 @@ void Rebuild() {
     }
     for (Device* d : old) Dispose(d);
 
-    std::vector<Device*> found;
+    const std::vector<Found> found = FindDevices();
     std::vector<SystemDevice> seen;
-    const DWORD drives = sys::CdromDrives();
-    for (int n = 0; n < sys::DRIVE_LETTERS; ++n) {
-        if (!(drives & (1u << n))) continue;
-        SystemDevice s;
-        found.push_back(OpenDevice(char('A' + n), s));
-        seen.push_back(s);
-    }
+    for (const Found& f : found) seen.push_back(f.seen);
     const std::vector<Slot> slots = PlaceDevices(seen);
 
     std::vector<Device*> placed;
     std::vector<Adapter> adapters;
     for (std::size_t i = 0; i < found.size(); ++i) {
         if (slots[i].adapter == NOT_PLACED) {
-            Dispose(found[i]);
+            if (found[i].handle != INVALID_HANDLE_VALUE) sys::Close(found[i].handle);
             continue;
         }
-        found[i]->slot = slots[i];
-        placed.push_back(found[i]);
-        while (adapters.size() <= slots[i].adapter) {
-            // Named after the first device placed on it: its port and bus, or its letter.
-            Adapter a = {OwnScsiId(slots, std::uint8_t(adapters.size())), {}};
-            if (adapters.size() == slots[i].adapter) {
-                if (seen[i].addressed)
-                    std::snprintf(a.identifier, sizeof a.identifier, "PORT%u BUS%u", seen[i].port,
-                                  seen[i].path);
-                else
-                    std::snprintf(a.identifier, sizeof a.identifier, "DRIVE %c:", seen[i].letter);
-            }
-            adapters.push_back(a);
-        }
+        Device* d = new Device(seen[i].letter, found[i].handle, lib->lock);
+        d->type = DEVTYPE_CDROM;
+        if (d->Start()) d->type = Identify(*d);
+        d->slot = slots[i];
+        placed.push_back(d);
+        while (adapters.size() <= slots[i].adapter)
+            adapters.push_back({OwnScsiId(slots, std::uint8_t(adapters.size())), {}});
+        // Named after the first device found on it: its port and bus, its
+        // letter, or its class device.
+        char* identifier = adapters[slots[i].adapter].identifier;
+        if (identifier[0]) continue;
+        if (seen[i].addressed)
+            std::snprintf(identifier, HA_TEXT_LEN + 1, "PORT%u BUS%u", seen[i].port, seen[i].path);
+        else if (seen[i].letter != NO_LETTER)
+            std::snprintf(identifier, HA_TEXT_LEN + 1, "DRIVE %c:", seen[i].letter);
+        else
+            std::snprintf(identifier, HA_TEXT_LEN + 1, "CDROM%d", seen[i].number);
     }
     Lock lock(lib->lock);
     lib->devices.swap(placed);

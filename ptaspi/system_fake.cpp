@@ -1,7 +1,8 @@
 // The test variant's system: the devices of the simulated bus (SIMASPI_BUS,
-// as simaspi.dll reads it) are the CD-ROM class drives D:, E:, ... in address
-// order, and answer the pass-through from the drive model. IOCTL_SCSI_GET_ADDRESS
-// reports the bus file's adapter as the port, path 0, and its target and LUN.
+// as simaspi.dll reads it) are the CD-ROM class devices CdRom0, CdRom1, ...
+// with the drive letters D:, E:, ... in address order, and answer the
+// pass-through from the drive model. IOCTL_SCSI_GET_ADDRESS reports the bus
+// file's adapter as the port, path 0, and its target and LUN.
 //
 // PTASPI_FAKE adds what the model has no words for: items "A:T:L=quirk"
 // separated by blanks, with quirk
@@ -10,6 +11,7 @@
 //              as Windows refuses it on such a handle
 //   closed     it cannot be opened at all
 //   hang       it never answers a command but INQUIRY
+//   noletter   it has no drive letter, only its class device name
 //
 // SIMASPI_LOG gets a line per system call, with the pass-through request as it
 // arrived; SIMASPI_STATE the devices' state after every change.
@@ -26,11 +28,10 @@
 #include "host.h"
 #include "model.h"
 #include "passthrough.h"
-#include "scsi_commands.h"
+#include "sim_port.h"
 #include "system.h"
 
 using simaspi::Format;
-using simaspi::Hex;
 
 namespace ptaspi {
 namespace sys {
@@ -45,6 +46,7 @@ enum Quirk : unsigned {
     QUIRK_READ_ONLY = 1u << 1,
     QUIRK_CLOSED = 1u << 2,
     QUIRK_HANG = 1u << 3,
+    QUIRK_NO_LETTER = 1u << 4,
 };
 
 struct OpenDevice {
@@ -55,30 +57,44 @@ struct OpenDevice {
 class Fake {
 public:
     Fake() {
-        InitializeCriticalSection(&lock_);
-        logPath_ = simaspi::Env("SIMASPI_LOG");
-        statePath_ = simaspi::Env("SIMASPI_STATE");
-        simaspi::LoadConfiguredBus(bus_);
+        simaspi::LoadConfiguredBus(port_.bus);
         if (bus_.devices.size() > DRIVE_COUNT) bus_.devices.resize(DRIVE_COUNT);
         quirks_.assign(bus_.devices.size(), 0);
         ReadQuirks(simaspi::Env("PTASPI_FAKE"));
-        WriteState();
+        port_.WriteState();
     }
-    ~Fake() { DeleteCriticalSection(&lock_); }
 
     DWORD Drives() const {
         DWORD mask = 0;
-        for (std::size_t i = 0; i < bus_.devices.size(); ++i) mask |= 1u << (FIRST_LETTER - 'A' + i);
+        for (std::size_t i = 0; i < bus_.devices.size(); ++i)
+            if (!(quirks_[i] & QUIRK_NO_LETTER)) mask |= 1u << (FIRST_LETTER - 'A' + i);
         return mask;
     }
 
-    HANDLE Open(char letter, DWORD access) {
+    bool ClassNumber(char letter, unsigned& number) const {
         const std::size_t index = std::size_t(letter - FIRST_LETTER);
+        if (letter < FIRST_LETTER || index >= bus_.devices.size() || (quirks_[index] & QUIRK_NO_LETTER))
+            return false;
+        number = unsigned(index);
+        return true;
+    }
+
+    HANDLE Open(const char* name, DWORD access) {
+        std::size_t index = bus_.devices.size();
+        unsigned number = 0;
+        char rest = 0;
+        if (std::strlen(name) == 2 && name[1] == ':')
+            index = ClassNumber(name[0], number) ? number : index;
+        else if (std::sscanf(name, "CdRom%u%c", &number, &rest) == 1)
+            index = number;
         const bool write = access & GENERIC_WRITE;
-        bool ok = letter >= FIRST_LETTER && index < bus_.devices.size();
-        if (ok) ok = !(quirks_[index] & QUIRK_CLOSED) && !(write && (quirks_[index] & QUIRK_READ_ONLY));
-        Log(Format("open drive=%c: access=%s result=%s", letter, write ? "rw" : "r",
-                   ok ? "ok" : "denied"));
+        if (index >= bus_.devices.size()) {
+            Log(Format("open drive=%s access=%s result=none", name, write ? "rw" : "r"));
+            SetLastError(ERROR_FILE_NOT_FOUND);
+            return INVALID_HANDLE_VALUE;
+        }
+        const bool ok = !(quirks_[index] & QUIRK_CLOSED) && !(write && (quirks_[index] & QUIRK_READ_ONLY));
+        Log(Format("open drive=%s access=%s result=%s", name, write ? "rw" : "r", ok ? "ok" : "denied"));
         if (!ok) {
             SetLastError(ERROR_ACCESS_DENIED);
             return INVALID_HANDLE_VALUE;
@@ -90,6 +106,7 @@ public:
                  DWORD* returned) {
         const OpenDevice& open = *static_cast<OpenDevice*>(h);
         if (code == IOCTL_SCSI_GET_ADDRESS) return Address(open, out, outLen, returned);
+        if (code == IOCTL_STORAGE_GET_DEVICE_NUMBER) return Number(open, out, outLen, returned);
         if (code == IOCTL_SCSI_PASS_THROUGH) return PassThrough(open, in, inLen, out, outLen, returned);
         return Refuse(ERROR_INVALID_FUNCTION);
     }
@@ -106,6 +123,7 @@ private:
         static const std::pair<const char*, unsigned> names[] = {
             {"noaddress", QUIRK_NO_ADDRESS}, {"readonly", QUIRK_READ_ONLY},
             {"closed", QUIRK_CLOSED},        {"hang", QUIRK_HANG},
+            {"noletter", QUIRK_NO_LETTER},
         };
         std::istringstream items(text);
         std::string item;
@@ -122,12 +140,16 @@ private:
         }
     }
 
-    char Letter(const OpenDevice& open) const { return char(FIRST_LETTER + open.index); }
+    // The name a device goes by in the log: its letter, or its class device.
+    std::string Name(const OpenDevice& open) const {
+        if (quirks_[open.index] & QUIRK_NO_LETTER) return Format("CdRom%u", unsigned(open.index));
+        return Format("%c:", char(FIRST_LETTER + open.index));
+    }
 
     BOOL Address(const OpenDevice& open, void* out, DWORD outLen, DWORD* returned) {
         const bool ok = !(quirks_[open.index] & QUIRK_NO_ADDRESS) && out &&
                         outLen >= sizeof(SCSI_ADDRESS);
-        Log(Format("address drive=%c: result=%s", Letter(open), ok ? "ok" : "none"));
+        Log(Format("address drive=%s result=%s", Name(open).c_str(), ok ? "ok" : "none"));
         if (!ok) return Refuse(ERROR_INVALID_FUNCTION);
         const simaspi::Device& d = bus_.devices[open.index];
         SCSI_ADDRESS a = {};
@@ -140,70 +162,33 @@ private:
         return TRUE;
     }
 
-    // Checks the request as a port driver would before it goes to the device.
-    static bool WellFormed(const void* in, DWORD inLen, const void* out, DWORD outLen) {
-        if (!in || in != out || inLen != outLen || inLen < sizeof(SCSI_PASS_THROUGH)) return false;
-        const SCSI_PASS_THROUGH& spt = *static_cast<const SCSI_PASS_THROUGH*>(in);
-        return spt.Length == sizeof spt && spt.CdbLength >= 1 &&
-               spt.CdbLength <= aspi::CDB_AREA_LEN && spt.DataIn <= SCSI_IOCTL_DATA_UNSPECIFIED &&
-               spt.DataBufferOffset + spt.DataTransferLength <= inLen &&
-               spt.SenseInfoOffset + spt.SenseInfoLength <= inLen;
+    BOOL Number(const OpenDevice& open, void* out, DWORD outLen, DWORD* returned) {
+        if (!out || outLen < sizeof(STORAGE_DEVICE_NUMBER)) return Refuse(ERROR_INSUFFICIENT_BUFFER);
+        STORAGE_DEVICE_NUMBER n = {FILE_DEVICE_CD_ROM, DWORD(open.index), DWORD(-1)};
+        std::memcpy(out, &n, sizeof n);
+        *returned = sizeof n;
+        return TRUE;
     }
 
     BOOL PassThrough(const OpenDevice& open, void* in, DWORD inLen, void* out, DWORD outLen,
                      DWORD* returned) {
-        if (!WellFormed(in, inLen, out, outLen)) return Refuse(ERROR_INVALID_PARAMETER);
-        SCSI_PASS_THROUGH& spt = *static_cast<SCSI_PASS_THROUGH*>(in);
-        std::uint8_t* const block = static_cast<std::uint8_t*>(in);
-        std::uint8_t* const data = block + spt.DataBufferOffset;
-        std::string line = Format(
-            "spt drive=%c: cdblen=%u dir=%u len=%lu senselen=%u timeout=%lu lun=%u cdb=",
-            Letter(open), spt.CdbLength, spt.DataIn, (unsigned long)spt.DataTransferLength,
-            spt.SenseInfoLength, (unsigned long)spt.TimeOutValue, spt.Lun);
-        line += Hex(spt.Cdb, spt.CdbLength);
-        if (spt.DataIn == SCSI_IOCTL_DATA_OUT) line += " data=" + Hex(data, spt.DataTransferLength);
-        if (!open.writable) {
-            Log(line + " result=denied");
-            return Refuse(ERROR_ACCESS_DENIED);
+        if (in != out) return Refuse(ERROR_INVALID_PARAMETER);
+        switch (port_.PassThrough(open.index, Name(open), in, inLen, outLen, open.writable,
+                                  quirks_[open.index] & QUIRK_HANG, *returned)) {
+        case sim::Verdict::Answered: return TRUE;
+        case sim::Verdict::Malformed: return Refuse(ERROR_INVALID_PARAMETER);
+        case sim::Verdict::Denied: return Refuse(ERROR_ACCESS_DENIED);
+        case sim::Verdict::Held: break;
         }
-        if ((quirks_[open.index] & QUIRK_HANG) && spt.Cdb[0] != scsi::OP_INQUIRY) {
-            Log(line + " result=hang");
-            Sleep(INFINITE);
-        }
-        if (bus_.latencyMs) Sleep(bus_.latencyMs);
-
-        simaspi::Device& d = bus_.devices[open.index];
-        const bool moves = spt.DataIn != SCSI_IOCTL_DATA_UNSPECIFIED;
-        Lock();
-        const simaspi::Outcome o = simaspi::Execute(d, spt.Cdb, spt.CdbLength, moves ? data : nullptr,
-                                                    moves ? spt.DataTransferLength : 0);
-        const bool good = o.status == aspi::SS_COMP;
-        spt.ScsiStatus = good ? aspi::STATUS_GOOD : aspi::STATUS_CHKCOND;
-        if (spt.DataIn == SCSI_IOCTL_DATA_IN) spt.DataTransferLength = o.dataLen;
-        if (!moves) spt.DataTransferLength = 0;
-        if (good) {
-            spt.SenseInfoLength = 0;
-        } else {
-            simaspi::WriteSense(o, block + spt.SenseInfoOffset, spt.SenseInfoLength);
-            spt.SenseInfoLength = std::min<UCHAR>(spt.SenseInfoLength, simaspi::SENSE_DATA_LEN);
-        }
-        if (o.changed) WriteState();
-        Log(line + Format(" status=%02x got=%lu", spt.ScsiStatus, (unsigned long)spt.DataTransferLength));
-        Unlock();
-        *returned = inLen;
-        return TRUE;
+        Sleep(INFINITE);
+        return FALSE;
     }
 
-    void Lock() { EnterCriticalSection(&lock_); }
-    void Unlock() { LeaveCriticalSection(&lock_); }
+    void Log(const std::string& line) { port_.Log(line); }
 
-    void Log(const std::string& line) { simaspi::WriteFileText(logPath_, line + "\n", true); }
-    void WriteState() { simaspi::WriteFileText(statePath_, simaspi::StateText(bus_), false); }
-
-    CRITICAL_SECTION lock_;
-    simaspi::Bus bus_;
+    sim::Port port_;
+    simaspi::Bus& bus_ = port_.bus;
     std::vector<unsigned> quirks_;
-    std::string logPath_, statePath_;
 };
 
 Fake fake;
@@ -211,7 +196,8 @@ Fake fake;
 }  // namespace
 
 DWORD CdromDrives() { return fake.Drives(); }
-HANDLE Open(char letter, DWORD access) { return fake.Open(letter, access); }
+bool ClassNumber(char letter, unsigned& number) { return fake.ClassNumber(letter, number); }
+HANDLE Open(const char* name, DWORD access) { return fake.Open(name, access); }
 BOOL Control(HANDLE device, DWORD code, void* in, DWORD inLen, void* out, DWORD outLen,
              DWORD* returned) {
     return fake.Control(device, code, in, inLen, out, outLen, returned);

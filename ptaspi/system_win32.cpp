@@ -1,5 +1,9 @@
-// The shipped library's system: the drive letters and the devices behind them.
+// The shipped library's system: the drive letters and the CD-ROM class
+// devices behind them.
 #include "system.h"
+
+#include <cstdio>
+#include <cstring>
 
 namespace ptaspi {
 namespace sys {
@@ -15,8 +19,19 @@ DWORD CdromDrives() {
     return cdroms;
 }
 
-HANDLE Open(char letter, DWORD access) {
-    const char path[] = {'\\', '\\', '.', '\\', letter, ':', '\0'};
+bool ClassNumber(char letter, unsigned& number) {
+    const char name[] = {letter, ':', '\0'};
+    char target[MAX_PATH] = {};
+    if (!QueryDosDeviceA(name, target, sizeof target)) return false;
+    char rest = 0;
+    // Exactly \Device\CdRomN: a letter mounted elsewhere names something else.
+    return std::sscanf(target, "\\Device\\CdRom%u%c", &number, &rest) == 1 &&
+           std::strncmp(target, "\\Device\\CdRom", 13) == 0;
+}
+
+HANDLE Open(const char* name, DWORD access) {
+    char path[32];
+    std::snprintf(path, sizeof path, "\\\\.\\%s", name);
     // Shared both ways: the file system and other programs keep the drive open too.
     return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                        0, nullptr);

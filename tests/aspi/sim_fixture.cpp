@@ -78,9 +78,11 @@ SimBus::~SimBus() {
     RemoveDirectoryA(folder_.c_str());
 }
 
-std::vector<LogLine> SimBus::Log() const {
+std::vector<LogLine> SimBus::Log() const { return ReadLog(folder_ + "log.txt"); }
+
+std::vector<LogLine> ReadLog(const std::string& path) {
     std::vector<LogLine> out;
-    for (const std::string& line : Lines(ReadFile(folder_ + "log.txt"))) {
+    for (const std::string& line : Lines(ReadFile(path))) {
         std::istringstream in(line);
         LogLine entry;
         std::string token;

@@ -23,6 +23,9 @@ struct LogLine {
     std::string operator[](const std::string& key) const;
 };
 
+// The lines of a command log file.
+std::vector<LogLine> ReadLog(const std::string& path);
+
 // Sets up SIMASPI_BUS (when the text is not empty), SIMASPI_LOG and
 // SIMASPI_STATE for the libraries loaded while it lives, in a fresh folder.
 class SimBus {

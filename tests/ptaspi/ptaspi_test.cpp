@@ -93,12 +93,43 @@ TEST(Access, ReadAccessWhenWriteIsRefused) {
     FakeBus fake(Drive(0, 0, "A"), "0:0:0=readonly");
     Strings opens;
     for (const simtest::LogLine& line : fake.sim.Log())
-        if (line.kind == "open") opens.push_back(line["access"] + " " + line["result"]);
+        if (line.kind == "open" && line["drive"] == "D:") opens.push_back(line["access"] + " " + line["result"]);
     EXPECT_EQ((Strings{"rw denied", "r ok"}), opens);
     EXPECT_EQ(DEVTYPE_CDROM, fake.bus.GetDeviceType(0, 0, 0));  // INQUIRY refused: the letter's type
     SRB_ExecSCSICmd srb = TestUnitReady(0, 0);
     EXPECT_FALSE(fake.bus.ExecuteCommand(srb));
     EXPECT_EQ(HASTAT_SEL_TO, srb.SRB_HaStat);
+}
+
+// Drives without a letter are found as class devices; one that a letter
+// stands for is not opened again, whatever its address.
+TEST(Numbering, ClassDevicesWithoutALetterAreFoundOnce) {
+    FakeBus fake(Drive(0, 0, "A") + Drive(0, 1, "B") + Drive(1, 0, "C") + Drive(1, 1, "D"),
+                 "0:1:0=noletter 1:0:0=noletter 1:0:0=noaddress 1:1:0=noaddress");
+    const auto identified = fake.PassThroughs();  // one INQUIRY each
+    ASSERT_EQ(4u, identified.size());
+    EXPECT_EQ("CdRom1", identified[2]["drive"]);
+    EXPECT_EQ((Strings{"0:0 A", "0:1 B", "1:0 D", "2:0 C"}), fake.Devices());
+    EXPECT_STREQ("PORT0 BUS0", Adapter(fake, 0).adapterId);
+    EXPECT_STREQ("DRIVE G:", Adapter(fake, 1).adapterId);
+    EXPECT_STREQ("CDROM2", Adapter(fake, 2).adapterId);
+    Strings opens;
+    for (const simtest::LogLine& line : fake.sim.Log())
+        if (line.kind == "open") opens.push_back(line["drive"] + " " + line["access"] + " " + line["result"]);
+    EXPECT_EQ((Strings{"D: rw ok", "G: rw ok", "CdRom1 rw ok", "CdRom2 rw ok", "CdRom4 rw none",
+                       "CdRom5 rw none", "CdRom6 rw none", "CdRom7 rw none"}),
+              opens);
+}
+
+// A drive found early (by its letter) on a later port names only its own
+// adapter: the earlier ports' adapters are named after their own drives.
+TEST(Numbering, EveryAdapterIsNamedAfterItsOwnDrives) {
+    FakeBus fake(Drive(0, 0, "A") + Drive(1, 0, "B") + Drive(2, 0, "C"),
+                 "0:0:0=noletter 1:0:0=noletter 1:0:0=noaddress");
+    EXPECT_EQ((Strings{"0:0 A", "1:0 C", "2:0 B"}), fake.Devices());
+    EXPECT_STREQ("PORT0 BUS0", Adapter(fake, 0).adapterId);
+    EXPECT_STREQ("PORT2 BUS0", Adapter(fake, 1).adapterId);
+    EXPECT_STREQ("CDROM1", Adapter(fake, 2).adapterId);
 }
 
 // Every command of the drive command set, as the fake received it.
@@ -171,26 +202,82 @@ TEST(Commands, DirectionAndLengthAreChecked) {
     none.SRB_BufLen = sizeof data;  // a buffer but no direction: nothing moves
     EXPECT_TRUE(fake.bus.ExecuteCommand(none));
     EXPECT_EQ("2 0", fake.PassThroughs().back()["dir"] + " " + fake.PassThroughs().back()["len"]);
+}
+
+// The largest transfer the adapter inquiry reports is taken whole, in either
+// direction; one byte more is refused before anything reaches the device.
+TEST(Commands, TheLargestTransferIsTakenAndOneByteMoreRefused) {
+    FakeBus fake(Drive(0, 0, "A"));
+    const std::uint32_t largest = Adapter(fake, 0).maxTransferLength;
+    ASSERT_EQ(64u * 1024, largest);
+    std::vector<std::uint8_t> data(largest + 1, 0xAA);
+    SRB_ExecSCSICmd in = scsi::MakeRequest(scsi::Inquiry(), 0, 0, 0, data.data());
+    in.SRB_BufLen = largest;
+    EXPECT_TRUE(fake.bus.ExecuteCommand(in));
+    EXPECT_EQ(DEVTYPE_CDROM, data[0]);
+    EXPECT_EQ("1 65536 36", fake.PassThroughs().back()["dir"] + " " +
+                                fake.PassThroughs().back()["len"] + " " +
+                                fake.PassThroughs().back()["got"]);
+    SRB_ExecSCSICmd out = TestUnitReady(0, 0);
+    out.SRB_Flags |= SRB_DIR_OUT;
+    out.SRB_BufPointer = data.data();
+    out.SRB_BufLen = largest;
+    fake.bus.ExecuteCommand(out);  // the device takes no data with it: its answer does not matter
+    EXPECT_EQ("0 65536", fake.PassThroughs().back()["dir"] + " " + fake.PassThroughs().back()["len"]);
+    const std::size_t sent = fake.PassThroughs().size();
+    for (std::uint8_t direction : {SRB_DIR_IN, SRB_DIR_OUT}) {
+        SRB_ExecSCSICmd more = TestUnitReady(0, 0);
+        more.SRB_Flags |= direction;
+        more.SRB_BufPointer = data.data();
+        more.SRB_BufLen = largest + 1;
+        EXPECT_FALSE(fake.bus.ExecuteCommand(more));
+        EXPECT_EQ(SS_BUFFER_TO_BIG, more.SRB_Status);
+    }
+    EXPECT_EQ(sent, fake.PassThroughs().size());
+}
+
+// A block refused at once still gets its event: a caller may wait on it
+// whatever SendASPI32Command returned.
+TEST(Commands, ARefusedBlockSignalsItsEvent) {
+    FakeBus fake(Drive(0, 0, "A") + Drive(0, 1, "B"), "0:1:0=closed");
+    std::uint8_t data[16] = {};
     struct Case {
+        const char* what;
         std::function<void(SRB_ExecSCSICmd&)> spoil;
         std::uint8_t status;
     } cases[] = {
-        {[](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = 0; }, SS_INVALID_SRB},
-        {[](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = CDB_AREA_LEN + 1; }, SS_INVALID_SRB},
-        {[](SRB_ExecSCSICmd& s) { s.SRB_Flags |= SRB_DIR_IN | SRB_DIR_OUT; }, SS_INVALID_SRB},
-        {[](SRB_ExecSCSICmd& s) { s.SRB_Flags |= SRB_DIR_IN; s.SRB_BufPointer = nullptr; }, SS_INVALID_SRB},
-        {[](SRB_ExecSCSICmd& s) { s.SRB_Flags |= SRB_DIR_IN; s.SRB_BufLen = 64 * 1024 + 1; }, SS_BUFFER_TO_BIG},
-        {[](SRB_ExecSCSICmd& s) { s.SRB_Target = 1; }, SS_NO_DEVICE},
-        {[](SRB_ExecSCSICmd& s) { s.SRB_HaId = 1; }, SS_INVALID_HA},
+        {"no CDB", [](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = 0; }, SS_INVALID_SRB},
+        {"CDB too long", [](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = CDB_AREA_LEN + 1; }, SS_INVALID_SRB},
+        {"both directions", [](SRB_ExecSCSICmd& s) { s.SRB_Flags |= SRB_DIR_IN | SRB_DIR_OUT; }, SS_INVALID_SRB},
+        {"no buffer", [](SRB_ExecSCSICmd& s) { s.SRB_Flags |= SRB_DIR_IN; s.SRB_BufPointer = nullptr; }, SS_INVALID_SRB},
+        {"too big", [](SRB_ExecSCSICmd& s) { s.SRB_Flags |= SRB_DIR_IN; s.SRB_BufLen = 64 * 1024 + 1; }, SS_BUFFER_TO_BIG},
+        {"no device", [](SRB_ExecSCSICmd& s) { s.SRB_Target = 2; }, SS_NO_DEVICE},
+        {"bad adapter", [](SRB_ExecSCSICmd& s) { s.SRB_HaId = 2; }, SS_INVALID_HA},
+        {"cannot be opened", [](SRB_ExecSCSICmd& s) { s.SRB_HaId = 1; }, SS_ERR},
     };
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     for (const Case& c : cases) {
-        SRB_ExecSCSICmd srb = scsi::MakeRequest(scsi::TestUnitReady(), 0, 0, 0, data);
+        SRB_ExecSCSICmd srb = TestUnitReady(0, 0);
         srb.SRB_BufPointer = data;
         srb.SRB_BufLen = sizeof data;
         c.spoil(srb);
-        EXPECT_FALSE(fake.bus.ExecuteCommand(srb));  // returns at once, the event signalled
-        EXPECT_EQ(c.status, srb.SRB_Status);
+        srb.SRB_Flags |= SRB_EVENT_NOTIFY;
+        srb.SRB_PostProc = event;
+        ResetEvent(event);
+        EXPECT_EQ(c.status, fake.Send(&srb)) << c.what;
+        EXPECT_EQ(c.status, srb.SRB_Status) << c.what;
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(event, 0)) << c.what;
     }
+    // Both ways of being told at once: SRB_PostProc may be either, so the
+    // library neither calls it nor signals it.
+    SRB_ExecSCSICmd both = TestUnitReady(0, 0);
+    both.SRB_Flags |= SRB_POSTING;
+    both.SRB_PostProc = event;
+    ResetEvent(event);
+    EXPECT_EQ(SS_INVALID_SRB, fake.Send(&both));
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 0));
+    CloseHandle(event);
+    EXPECT_EQ(1u, fake.PassThroughs().size());  // A's INQUIRY at start, nothing since
 }
 
 TEST(Status, CheckConditionCarriesTheSense) {
