@@ -28,6 +28,21 @@ if(WIN32)
   endif()
   string(APPEND CMAKE_EXE_LINKER_FLAGS " -Wl,--gc-sections")
   string(APPEND CMAKE_SHARED_LINKER_FLAGS " -Wl,--gc-sections")
+  # The oldest Windows each build runs on, in the PE header: a loader refuses
+  # a subsystem version above its own. 32-bit: Windows 2000 (5.0); 64-bit:
+  # XP x64 and Server 2003 SP1 (5.2).
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(KORVEX_PE_VERSION 5 0)
+  else()
+    set(KORVEX_PE_VERSION 5 2)
+  endif()
+  list(GET KORVEX_PE_VERSION 0 major)
+  list(GET KORVEX_PE_VERSION 1 minor)
+  foreach(kind EXE SHARED)
+    string(APPEND CMAKE_${kind}_LINKER_FLAGS
+      " -Wl,--major-os-version,${major},--minor-os-version,${minor}"
+      " -Wl,--major-subsystem-version,${major},--minor-subsystem-version,${minor}")
+  endforeach()
   # One version number, the project's, in the version resource of every
   # binary: as text from a generated header, as the four numbers of the fixed
   # part on the resource compiler's command line (a changed line rebuilds).
