@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "appstate.h"
+#include "controls.h"
 #include "drive_table.h"
 #include "program_objects.h"
 #include "resource_ids.h"
@@ -258,7 +259,6 @@ void RunVersionDialog(HWND owner) {
     }
     // The list views' window class; the program may open this dialog before
     // any other that needs the common controls.
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
+    RegisterControlClasses(ICC_LISTVIEW_CLASSES);
     DialogBoxParamA(appState->instance, MAKEINTRESOURCEA(IDD_VERSION), owner, VersionDialogProc, 0);
 }
