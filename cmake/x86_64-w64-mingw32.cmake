@@ -1,4 +1,4 @@
-# 64-bit Windows, MinGW-w64 with the posix thread model.
+# 64-bit Windows, MinGW-w64 with the win32 thread model.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(KORVEX_TRIPLE x86_64-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

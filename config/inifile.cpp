@@ -163,8 +163,7 @@ int INIFILE::Read(const char* section, const char* key, unsigned long* colour) {
 
 int INIFILE::Write(const char* section, const char* key, const char* text) {
     if (!IsOpen()) return 0;
-    WritePrivateProfileStringA(section, key, text, fileName.String(0));
-    return 1;
+    return WritePrivateProfileStringA(section, key, text, fileName.String(0)) ? 1 : 0;
 }
 
 int INIFILE::Write(const char* section, const char* key, const char* format,

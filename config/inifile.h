@@ -43,7 +43,8 @@ public:
     int Read(const char* section, const char* key, LOGFONTA* font);
     int Read(const char* section, const char* key, unsigned long* colour);
 
-    // Each Write gives 0 and writes nothing when closed, else 1.
+    // Each Write gives 0 and writes nothing when closed, 0 when the platform
+    // did not take the write (a file this user may not write), else 1.
     // A null text removes the key.
     int Write(const char* section, const char* key, const char* text);
     int Write(const char* section, const char* key, const char* format, unsigned long value);

@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <string>
 
 namespace {
 
@@ -116,8 +115,15 @@ float ParseDecimalText(const char* text) {
     }
     // Only the checked prefix reaches the runtime, which would also take hex
     // floats, infinities and NaNs.
-    const std::string number(start, p);
-    const double value = std::strtod(number.c_str(), nullptr);
+    const std::size_t length = static_cast<std::size_t>(p - start);
+    char* number = static_cast<char*>(std::malloc(length + 1));
+    if (!number) return 0.0f;
+    std::memcpy(number, start, length);
+    number[length] = '\0';
+    // atof: the C runtime's own conversion, for this checked text the same
+    // as strtod, without MinGW's C99 strtod linked in beside it.
+    const double value = std::atof(number);
+    std::free(number);
     if (!(value >= -FLT_MAX && value <= FLT_MAX)) return 0.0f;
     return static_cast<float>(value);
 }

@@ -6,10 +6,13 @@
 #include "appstate.h"
 #include "drive_table.h"
 #include "inifile.h"
+#include "settings_store.h"
 #include "window_services.h"
 
 const char* const SETTINGS_NOT_SAVED =
     "設定ファイルを読み込めなかったため、設定を書き込みませんでした。";
+const char* const SETTINGS_NOT_WRITTEN =
+    "設定ファイル KORVEX.INI に書き込めなかったため、設定を保存できませんでした。";
 
 namespace {
 
@@ -130,23 +133,24 @@ void ReadKey(INIFILE& file, const char* section, const Key<R>& key, R& record) {
     }
 }
 
+// False when the file did not take the write.
 template <typename R>
-void WriteKey(INIFILE& file, const char* section, const Key<R>& key, R& record) {
+bool WriteKey(INIFILE& file, const char* section, const Key<R>& key, R& record) {
     if (key.asSigned) {
-        file.Write(section, key.name, static_cast<int>(record.*key.asSigned));
+        return file.Write(section, key.name, static_cast<int>(record.*key.asSigned));
     } else if (key.asUnsigned) {
         const std::uint32_t value = record.*key.asUnsigned;
-        if (key.omitDefault && value == key.defaultNumber) return;
+        if (key.omitDefault && value == key.defaultNumber) return true;
         if (key.hex)
-            file.Write(section, key.name, static_cast<unsigned char>(value & 0xFF));
-        else
-            file.Write(section, key.name, static_cast<unsigned int>(value));
+            return file.Write(section, key.name, static_cast<unsigned char>(value & 0xFF));
+        return file.Write(section, key.name, static_cast<unsigned int>(value));
     } else if (key.asString) {
         // An empty string has no text: its key goes.
-        file.Write(section, key.name, (record.*key.asString).String(0));
+        return file.Write(section, key.name, (record.*key.asString).String(0));
     } else if (key.asText) {
-        file.Write(section, key.name, static_cast<const char*>(record.*key.asText));
+        return file.Write(section, key.name, static_cast<const char*>(record.*key.asText));
     }
+    return true;
 }
 
 void DriveSectionName(std::uint32_t index, char (&name)[16]) {
@@ -179,19 +183,9 @@ bool SameText(const char* stored, const char* drive) {
     return std::memcmp(a, b, sizeof a) == 0;
 }
 
-// Where the profile functions keep a file named without a folder.
-void SettingsPath(char (&path)[MAX_PATH]) {
-    path[0] = '\0';
-    const UINT n = GetWindowsDirectoryA(path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return;
-    std::snprintf(path + n, MAX_PATH - n, "\\%s", SETTINGS_FILE);
-}
-
 // False when the settings file is there but cannot be read, after a few
 // tries. A missing file reads as all defaults and is fine.
-bool SettingsFileReadable() {
-    char path[MAX_PATH];
-    SettingsPath(path);
+bool SettingsFileReadable(const char* path) {
     if (!path[0]) return true;
     for (int attempt = 1;; ++attempt) {
         HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -248,7 +242,7 @@ void LoadDrive(INIFILE& file, AppState& state, std::uint32_t i) {
     }
 }
 
-void SaveDrive(INIFILE& file, AppState& state, std::uint32_t i) {
+bool SaveDrive(INIFILE& file, AppState& state, std::uint32_t i) {
     char name[16];
     DriveSectionName(i, name);
     const DriveEntry& drive = state.drives[i];
@@ -266,11 +260,27 @@ void SaveDrive(INIFILE& file, AppState& state, std::uint32_t i) {
         if (drive.speeds[k] == drive.currentSpeed) section.speed = k;
     section.spinDown = drive.spinDown;
 
-    for (const Key<DriveSection>& key : driveKeys) WriteKey(file, name, key, section);
+    for (const Key<DriveSection>& key : driveKeys)
+        if (!WriteKey(file, name, key, section)) return false;
+    return true;
 }
 
 std::uint32_t TableCount(const AppState& state) {
     return state.driveCount <= MAX_DRIVES ? state.driveCount : MAX_DRIVES;
+}
+
+// Every key of the record, in the file's order; false at the first one the
+// file did not take.
+bool WriteSettings(INIFILE& file, void* context) {
+    AppState& state = *static_cast<AppState*>(context);
+    for (const Key<AppState>& key : commonKeys)
+        if (!WriteKey(file, SECTION_COMMON, key, state)) return false;
+    for (const Key<AppState>& key : menuKeys)
+        if (!WriteKey(file, SECTION_MENU, key, state)) return false;
+    const std::uint32_t count = TableCount(state);
+    for (std::uint32_t i = 0; i < count; ++i)
+        if (state.drives[i].speedCount != 0 && !SaveDrive(file, state, i)) return false;
+    return true;
 }
 
 }  // namespace
@@ -278,7 +288,9 @@ std::uint32_t TableCount(const AppState& state) {
 void LoadLibraryName() {
     if (!appState) return;
     AppState& state = *appState;
-    if (!SettingsFileReadable()) {
+    char path[MAX_PATH];
+    SettingsReadPath(path);
+    if (!SettingsFileReadable(path)) {
         // Bind the usual library for now, but write nothing over the file.
         state.aspiDll = DEFAULT_ASPI_DLL;
         state.settingsUnreadable = 1;
@@ -286,7 +298,7 @@ void LoadLibraryName() {
         return;
     }
     INIFILE file;
-    if (!file.Open(SETTINGS_FILE)) return;
+    if (!file.Open(path)) return;
     ReadLibraryName(file, state);
     file.Close();
 }
@@ -295,8 +307,10 @@ void LoadErrorMessageSetting() {
     // No wait for a held file here: it reads as the default 0, which is what
     // is in force before the first load, and LoadSettings waits right after.
     if (!appState) return;
+    char path[MAX_PATH];
+    SettingsReadPath(path);
     INIFILE file;
-    if (!file.Open(SETTINGS_FILE)) return;
+    if (!file.Open(path)) return;
     for (const Key<AppState>& key : commonKeys)
         if (key.asSigned == &AppState::noErrorMessage) ReadKey(file, SECTION_COMMON, key, *appState);
     file.Close();
@@ -305,7 +319,9 @@ void LoadErrorMessageSetting() {
 void LoadSettings() {
     if (!appState) return;
     AppState& state = *appState;
-    if (!SettingsFileReadable()) {
+    char path[MAX_PATH];
+    SettingsReadPath(path);
+    if (!SettingsFileReadable(path)) {
         // What is in force stays; before the first load that is the defaults.
         if (!state.settingsLoaded) {
             for (const Key<AppState>& key : commonKeys)
@@ -317,7 +333,7 @@ void LoadSettings() {
         return;
     }
     INIFILE file;
-    if (file.Open(SETTINGS_FILE)) {
+    if (file.Open(path)) {
         if (state.aspiDllUnread) ReadLibraryName(file, state);
         for (const Key<AppState>& key : commonKeys)
             if (key.loaded) ReadKey(file, SECTION_COMMON, key, state);
@@ -347,13 +363,7 @@ void SaveSettings(HWND owner) {
         ErrorMessage(owner, SETTINGS_NOT_SAVED);
         return;
     }
-    INIFILE file;
-    if (!file.Open(SETTINGS_FILE)) return;
-    for (const Key<AppState>& key : commonKeys) WriteKey(file, SECTION_COMMON, key, state);
-    for (const Key<AppState>& key : menuKeys) WriteKey(file, SECTION_MENU, key, state);
-
-    const std::uint32_t count = TableCount(state);
-    for (std::uint32_t i = 0; i < count; ++i)
-        if (state.drives[i].speedCount != 0) SaveDrive(file, state, i);
-    file.Close();
+    // A save that no file took is never passed over in silence: the user
+    // would find every change gone at the next start.
+    if (!StoreSettings(WriteSettings, &state)) ErrorMessage(owner, SETTINGS_NOT_WRITTEN);
 }

@@ -25,6 +25,8 @@ constexpr std::uint32_t NO_SPEED = 0xFFFFFFFFu;  // "Speed" when none is stored
 
 // The error box of a save that would write over a file that could not be read.
 extern const char* const SETTINGS_NOT_SAVED;
+// The error box of a save that no file took.
+extern const char* const SETTINGS_NOT_WRITTEN;
 
 // Reads the library name (ASPIDLL) into appState: the one setting needed
 // before the main window exists. A missing or empty key gets "WNASPI32.DLL",
@@ -45,5 +47,6 @@ void LoadSettings();
 // Writes every setting of appState. Keys are never removed, except that an
 // empty menu text (or library name) removes its key. Writes nothing while
 // the file could not be read: the user is told so in an error box owned by
-// owner.
+// owner. The save lands whole or not at all (see settings_store.h for
+// where); one that no file takes is told in an error box too.
 void SaveSettings(HWND owner = nullptr);

@@ -82,3 +82,18 @@ bool GetUpDownPosition(HWND dialog, int id, int& position) {
     position = static_cast<short>(LOWORD(result));
     return HIWORD(result) == 0;
 }
+
+void RegisterControlClasses(DWORD classes) {
+    using Register = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+    HMODULE comctl32 = GetModuleHandleA("comctl32.dll");
+    if (!comctl32) comctl32 = LoadLibraryA("comctl32.dll");
+    const auto registerEx = comctl32 ? reinterpret_cast<Register>(reinterpret_cast<void*>(
+                                           GetProcAddress(comctl32, "InitCommonControlsEx")))
+                                     : nullptr;
+    if (registerEx) {
+        const INITCOMMONCONTROLSEX controls = {sizeof controls, classes};
+        registerEx(&controls);
+    } else {
+        InitCommonControls();
+    }
+}

@@ -7,6 +7,12 @@
 
 #include <cstddef>
 
+// Registers the common control classes of ICC_* flags before a dialog's
+// template makes them: InitCommonControlsEx where comctl32 has it, which
+// Microsoft documents from Windows Vista on, else InitCommonControls, which
+// registers them all.
+void RegisterControlClasses(DWORD classes);
+
 // Check boxes.
 bool IsChecked(HWND dialog, int id);
 void SetChecked(HWND dialog, int id, bool checked);

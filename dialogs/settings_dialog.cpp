@@ -180,8 +180,7 @@ bool RunSettingsDialog() {
     }
     // The tab and up-down classes must be there before the template's
     // controls are made.
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_TAB_CLASSES | ICC_UPDOWN_CLASS};
-    InitCommonControlsEx(&controls);
+    RegisterControlClasses(ICC_TAB_CLASSES | ICC_UPDOWN_CLASS);
     return DialogBoxParamA(appState->instance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr,
                            SettingsDialogProc, 0) != -1;
 }

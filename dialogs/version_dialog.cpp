@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "appstate.h"
+#include "controls.h"
 #include "program_objects.h"
 #include "resource_ids.h"
 #include "version_info.h"
@@ -257,7 +258,6 @@ void RunVersionDialog(HWND owner) {
     }
     // The list views' window class; the program may open this dialog before
     // any other that needs the common controls.
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES};
-    InitCommonControlsEx(&controls);
+    RegisterControlClasses(ICC_LISTVIEW_CLASSES);
     DialogBoxParamA(appState->instance, MAKEINTRESOURCEA(IDD_VERSION), owner, VersionDialogProc, 0);
 }

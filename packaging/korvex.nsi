@@ -228,8 +228,9 @@ Section "un.korvex 本体" SecUnMain
 SectionEnd
 
 ; KORVEX.INI stays unless asked for: the program keeps it in the Windows
-; folder, or, for a 32-bit program without administrator rights, in the
-; user's VirtualStore copy of it.
+; folder, or, where a standard user may not write there, in the user's
+; VirtualStore copy of it (Windows keeps that copy for the 32-bit build, the
+; 64-bit build keeps it itself).
 Section /o "un.設定ファイル (KORVEX.INI) も削除する" SecUnSettings
   Delete "$WINDIR\KORVEX.INI"
   SetShellVarContext current

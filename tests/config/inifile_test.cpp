@@ -348,3 +348,26 @@ TEST_F(IniFileTest, CopiesAndReopening) {
 }
 
 }  // namespace
+
+// A write the platform does not take is reported, in every typed form: a
+// folder where the file should be cannot be written.
+TEST_F(IniFileTest, AWriteThePlatformRefusesGivesZero) {
+    ASSERT_TRUE(CreateDirectoryA(path.c_str(), nullptr));
+    INIFILE ini;
+    ASSERT_EQ(ini.Open(path.c_str()), 1);
+    LOGFONTA font{};
+    unsigned long colour = 0;
+    EXPECT_EQ(ini.Write("S", "K", "text"), 0);
+    EXPECT_EQ(ini.Write("S", "K", "%lu", 1UL), 0);
+    EXPECT_EQ(ini.Write("S", "K", static_cast<unsigned char>(1)), 0);
+    EXPECT_EQ(ini.Write("S", "K", static_cast<short>(1)), 0);
+    EXPECT_EQ(ini.Write("S", "K", static_cast<unsigned short>(1)), 0);
+    EXPECT_EQ(ini.Write("S", "K", 1), 0);
+    EXPECT_EQ(ini.Write("S", "K", 1u), 0);
+    EXPECT_EQ(ini.Write("S", "K", 1L), 0);
+    EXPECT_EQ(ini.Write("S", "K", 1UL), 0);
+    EXPECT_EQ(ini.Write("S", "K", 1.0f), 0);
+    EXPECT_EQ(ini.Write("S", "K", &font), 0);
+    EXPECT_EQ(ini.Write("S", "K", &colour), 0);
+    EXPECT_TRUE(RemoveDirectoryA(path.c_str()));
+}

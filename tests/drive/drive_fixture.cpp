@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "settings_store.h"
+
 namespace drivetest {
 
 std::string SettingsPath() {
@@ -11,19 +13,87 @@ std::string SettingsPath() {
     return std::string(folder) + "\\" + SETTINGS_FILE;
 }
 
-std::string ReadSettingsFile() {
-    std::ifstream in(SettingsPath(), std::ios::binary);
+std::string StoreCopyPath() {
+    char path[MAX_PATH];
+    return VirtualStoreSettingsPath(path) ? path : "(no path)";
+}
+
+std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
     if (!in) return "(none)";
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
 }
 
-void WriteSettingsFile(const std::string& bytes) {
-    DeleteFileA(SettingsPath().c_str());
-    if (bytes != "(none)") std::ofstream(SettingsPath(), std::ios::binary) << bytes;
+std::string ReadSettingsFile() {
+    return ReadFileBytes(SettingsPath());
+}
+
+namespace {
+
+bool Writable(const std::string& path) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError() != ERROR_ACCESS_DENIED;
+    CloseHandle(file);
+    return true;
+}
+
+// chattr on the file, from the Unix side (Wine starts a Unix program given
+// to CreateProcess), and a wait until the file is as asked.
+bool Immutable(const std::string& path, bool immutable) {
+    using UnixName = char*(CDECL*)(const WCHAR*);
+    const auto unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+    if (!unixName) return false;
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    char* name = unixName(wide);
+    if (!name) return false;
+    std::string command = std::string("chattr ") + (immutable ? "+i" : "-i") + " \"" + name + "\"";
+    HeapFree(GetProcessHeap(), 0, name);
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA("Z:\\usr\\bin\\chattr", &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+        return false;
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    for (int i = 0; i < 100 && Writable(path) == immutable; ++i) Sleep(20);
+    return Writable(path) != immutable;
+}
+
+}  // namespace
+
+// A file's read-only attribute binds no one running as root, as these tests
+// run here: Wine keeps it in the Unix mode bits, which root passes. An
+// immutable file (chattr +i) refuses root too, and Wine reports that as
+// access denied, as Windows does for a file the user may not write.
+bool SetReadOnly(const std::string& path, bool readOnly) {
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) return !readOnly;
+    if (!readOnly && !Writable(path)) Immutable(path, false);
+    SetFileAttributesA(path.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+    if (readOnly && Writable(path)) Immutable(path, true);
+    return Writable(path) != readOnly;
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    SetReadOnly(path, false);
+    DeleteFileA(path.c_str());
+    if (bytes != "(none)") {
+        for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+            CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+        std::ofstream(path, std::ios::binary) << bytes;
+    }
     // Drops the profile functions' cached copy.
-    WritePrivateProfileStringA(nullptr, nullptr, nullptr, SETTINGS_FILE);
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
+}
+
+void WriteSettingsFile(const std::string& bytes) {
+    WriteFileBytes(SettingsPath(), bytes);
 }
 
 std::string StateOf(const simtest::SimBus& sim, const std::string& address,
@@ -50,6 +120,7 @@ std::string CdromSection(unsigned adapter, unsigned target, const std::string& v
 
 void DriveFixture::SetUp() {
     WriteSettingsFile("(none)");
+    WriteFileBytes(StoreCopyPath(), "(none)");
     ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
     ASSERT_NE(nullptr, appState);
     boxes.reset(new testsupport::MessageBoxRecorder());
@@ -61,6 +132,7 @@ void DriveFixture::TearDown() {
     boxes.reset();
     DestroyAppState();
     WriteSettingsFile("(none)");
+    WriteFileBytes(StoreCopyPath(), "(none)");
 }
 
 void DriveFixture::Bind(const std::string& busFile) {

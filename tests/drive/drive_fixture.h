@@ -18,11 +18,18 @@ namespace drivetest {
 
 // C:\windows\KORVEX.INI: where the profile functions put the bare name.
 std::string SettingsPath();
+// The per-user copy of the 64-bit build, under %LOCALAPPDATA%\VirtualStore.
+std::string StoreCopyPath();
 // The file's bytes, or "(none)" when it does not exist.
 std::string ReadSettingsFile();
+std::string ReadFileBytes(const std::string& path);
 // Replaces the file with these bytes (no file for "(none)") and makes the
-// profile functions read it afresh.
+// profile functions read it afresh. A read-only file is replaced too.
 void WriteSettingsFile(const std::string& bytes);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+// Makes the file one that this user may not write (any writer is refused
+// with access denied), or writable again. True when the file is now so.
+bool SetReadOnly(const std::string& path, bool readOnly);
 
 // The value of key in a state-file line "A:T:0 ...", or "(missing)".
 std::string StateOf(const simtest::SimBus& sim, const std::string& address,

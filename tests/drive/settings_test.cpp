@@ -6,12 +6,17 @@
 
 #include "drive_fixture.h"
 #include "settings.h"
+#include "settings_store.h"
 
 using drivetest::CdromSection;
 using drivetest::Cdbs;
+using drivetest::ReadFileBytes;
 using drivetest::ReadSettingsFile;
+using drivetest::SetReadOnly;
 using drivetest::SettingsPath;
 using drivetest::StateOf;
+using drivetest::StoreCopyPath;
+using drivetest::WriteFileBytes;
 using drivetest::WriteSettingsFile;
 
 namespace {
@@ -508,6 +513,133 @@ TEST_F(SettingsOnDrives, EmptyTextsMatchAMissingSection) {
     EXPECT_EQ("0", StateOf(*sim, "0:0:0", "inactivity"));
     EXPECT_EQ(0, appState->drives[0].spinDown);
     EXPECT_EQ(1411, appState->drives[0].currentSpeed);
+}
+
+// Where the Windows folder's file is refused (a standard user of Windows
+// Vista and later), the 64-bit build keeps the per-user copy that Windows
+// keeps for the 32-bit one.
+class SettingsStore : public drivetest::DriveFixture {
+protected:
+    void TearDown() override {
+        SetReadOnly(SettingsPath(), false);
+        SetReadOnly(StoreCopyPath(), false);
+        DriveFixture::TearDown();
+    }
+
+    // What a save of the known state writes into a file that held before.
+    std::string SavedOver(const std::string& before) {
+        WriteSettingsFile(before);
+        KnownState(*appState);
+        SaveSettings();
+        const std::string saved = ReadSettingsFile();
+        WriteSettingsFile("(none)");
+        return saved;
+    }
+
+    const std::string before =
+        Profile({"[COMMON]", "ASPIDLL=OTHER.DLL", "Update=1", "[CDROM09]", "Skip=1"});
+};
+
+TEST_F(SettingsStore, TheCopyIsWhereWindowsKeepsItForA32BitProgram) {
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    ASSERT_STREQ("C:\\windows", windows);
+    char local[MAX_PATH] = {};
+    ASSERT_NE(0u, GetEnvironmentVariableA("LOCALAPPDATA", local, MAX_PATH));
+    EXPECT_EQ(std::string(local) + "\\VirtualStore\\windows\\KORVEX.INI", StoreCopyPath());
+    ASSERT_TRUE(OWN_VIRTUAL_STORE);
+}
+
+TEST_F(SettingsStore, ARefusedSaveLandsInTheCopyWhichTheNextStartReads) {
+    const std::string expected = SavedOver(before);
+    ASSERT_NE(std::string::npos, expected.find("[CDROM09]\r\nSkip=1\r\n")) << expected;
+
+    WriteSettingsFile(before);
+    ASSERT_TRUE(SetReadOnly(SettingsPath(), true));
+    KnownState(*appState);
+    SaveSettings();
+    EXPECT_EQ(0u, boxes->Count());
+    EXPECT_EQ(before, ReadSettingsFile());
+    // The copy began as the refused file: what the save did not write stays.
+    EXPECT_EQ(expected, ReadFileBytes(StoreCopyPath()));
+
+    // The next start: library name and settings from the copy.
+    DestroyAppState();
+    ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
+    EXPECT_TRUE(appState->aspiDll == "NEROASPI.DLL");
+    LoadSettings();
+    EXPECT_EQ(0, appState->update);
+    EXPECT_EQ(30u, appState->openCloseTimer);
+    EXPECT_TRUE(appState->menuUnlock == "解除");
+
+    // Once there, the copy is the file, even where the original could be
+    // written again: a later save goes to it as well.
+    ASSERT_TRUE(SetReadOnly(SettingsPath(), false));
+    appState->useLock = 0;
+    SaveSettings();
+    EXPECT_EQ(0u, boxes->Count());
+    EXPECT_EQ(before, ReadSettingsFile());
+    EXPECT_NE(std::string::npos, ReadFileBytes(StoreCopyPath()).find("UseLock=0\r\n"));
+}
+
+// A user of the 32-bit build whose settings Windows keeps in the copy keeps
+// them on moving to the 64-bit build.
+TEST_F(SettingsStore, ACopyLeftByThe32BitBuildIsReadAndWritten) {
+    WriteSettingsFile(Profile({"[COMMON]", "ASPIDLL=WNASPI32.DLL", "SwapMenu=0"}));
+    WriteFileBytes(StoreCopyPath(), Profile({"[COMMON]", "ASPIDLL=NEROASPI.DLL", "SwapMenu=1"}));
+    DestroyAppState();
+    ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
+    EXPECT_TRUE(appState->aspiDll == "NEROASPI.DLL");
+    LoadSettings();
+    EXPECT_EQ(1, appState->swapMenu);
+    appState->iconType = 5;
+    SaveSettings();
+    EXPECT_EQ(Profile({"[COMMON]", "ASPIDLL=WNASPI32.DLL", "SwapMenu=0"}), ReadSettingsFile());
+    EXPECT_NE(std::string::npos, ReadFileBytes(StoreCopyPath()).find("IconType=5\r\n"));
+}
+
+// Nowhere to write: an error box that the "no error messages" setting does
+// not silence, and both files as they were.
+TEST_F(SettingsStore, ASaveNoFileTakesIsToldAndChangesNothing) {
+    struct Case {
+        const char* name;
+        bool copyExists;   // else its folder cannot be made
+    } cases[] = {{"the copy refused too", true}, {"no copy can be made", false}};
+    char local[MAX_PATH] = {};
+    ASSERT_NE(0u, GetEnvironmentVariableA("LOCALAPPDATA", local, MAX_PATH));
+    const std::string storeFolder = std::string(local) + "\\VirtualStore";
+    const std::string copy = Profile({"[COMMON]", "Update=1"});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        boxes->Clear();
+        WriteSettingsFile(before);
+        ASSERT_TRUE(SetReadOnly(SettingsPath(), true));
+        if (c.copyExists) {
+            WriteFileBytes(StoreCopyPath(), copy);
+            ASSERT_TRUE(SetReadOnly(StoreCopyPath(), true));
+        } else {
+            // A file where the copy's first folder would go.
+            WriteFileBytes(StoreCopyPath(), "(none)");
+            RemoveDirectoryA((storeFolder + "\\windows").c_str());
+            RemoveDirectoryA(storeFolder.c_str());
+            ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(storeFolder.c_str()));
+            WriteFileBytes(storeFolder, "not a folder");
+        }
+        KnownState(*appState);
+        SaveSettings();
+        ASSERT_EQ(1u, boxes->Count());
+        EXPECT_EQ(SETTINGS_NOT_WRITTEN, boxes->Boxes()[0].text);
+        EXPECT_EQ("設定ファイル KORVEX.INI に書き込めなかったため、設定を保存できませんでした。",
+                  boxes->Boxes()[0].text);
+        EXPECT_EQ("エラー情報", boxes->Boxes()[0].caption);
+        EXPECT_EQ(static_cast<UINT>(MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR),
+                  boxes->Boxes()[0].style);
+        EXPECT_EQ(before, ReadSettingsFile());
+        EXPECT_EQ(c.copyExists ? copy : "(none)", ReadFileBytes(StoreCopyPath()));
+        SetReadOnly(SettingsPath(), false);
+        SetReadOnly(StoreCopyPath(), false);
+        if (!c.copyExists) DeleteFileA(storeFolder.c_str());
+    }
 }
 
 }  // namespace
