@@ -27,8 +27,9 @@ std::string Byte(unsigned v) {
 
 std::string Le32(unsigned v) { return Byte(v) + Byte(v >> 8) + Byte(v >> 16) + Byte(v >> 24); }
 
-// An SC_EXEC_SCSI_CMD block as it must reach the library (64-bit layout);
-// ?? stand for the buffer pointer and the completion event.
+// An SC_EXEC_SCSI_CMD block as it must reach the library (the pointers four
+// bytes wide on 32-bit Windows, eight on 64-bit); ?? stand for the buffer
+// pointer and the completion event.
 std::string ExecBlock(unsigned target, unsigned flags, unsigned bufLen, unsigned senseLen,
                       const std::string& cdb, unsigned adapter = 0, unsigned lun = 0) {
     std::string cdbArea = cdb;
@@ -36,8 +37,8 @@ std::string ExecBlock(unsigned target, unsigned flags, unsigned bufLen, unsigned
     const int cdbLen = static_cast<int>(cdbArea.size() / 2);
     cdbArea += Zeros(16 - cdbLen);
     return "02 00 " + Byte(adapter) + Byte(flags) + Zeros(4) + Byte(target) + Byte(lun) + "0000" + Le32(bufLen) +
-           (bufLen ? std::string(16, '?') : Zeros(8)) + Byte(senseLen) + Byte(cdbLen) +
-           "0000" + std::string(16, '?') + Zeros(20) + cdbArea + Zeros(16);
+           (bufLen ? simtest::AnyPointer() : simtest::NullPointer()) + Byte(senseLen) + Byte(cdbLen) +
+           "0000" + simtest::AnyPointer() + Zeros(20) + cdbArea + Zeros(16);
 }
 
 void ExpectBlock(const simtest::LogLine& line, const std::string& pattern) {

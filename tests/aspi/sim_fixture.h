@@ -54,4 +54,9 @@ std::vector<std::uint8_t> Hex(const std::string& text);
 // the pattern matches any byte, spaces are ignored. Explains a mismatch in why.
 bool MatchesPattern(const std::string& hex, const std::string& pattern, std::string* why);
 
+// A pointer of a request block in a pattern: any value, or null. Four bytes
+// on 32-bit Windows, eight on 64-bit.
+inline std::string AnyPointer() { return std::string(sizeof(void*) * 2, '?'); }
+inline std::string NullPointer() { return std::string(sizeof(void*) * 2, '0'); }
+
 }  // namespace simtest

@@ -16,7 +16,8 @@
 #   settings_file                the prefix's C:\windows\KORVEX.INI
 #   screenshot NAME              the desktop into build/screens/NAME.png; prints the path
 
-E2E_WINE=/usr/lib/wine/wine64
+# The loader: 64-bit here, the 32-bit one in the machine of scripts/run32.
+E2E_WINE=${E2E_WINE:-/usr/lib/wine/wine64}
 E2E_XVFB_PID=
 E2E_SERVER_STARTED=
 
