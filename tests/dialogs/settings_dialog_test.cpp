@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "drive_fixture.h"
+#include "main_window.h"
 #include "resource_ids.h"
 #include "settings.h"
 #include "table_work.h"
@@ -497,6 +498,32 @@ TEST_F(SettingsDialogTest, DrivePageListsDrivesWithSpeedsUnderTheirTableIndexes)
               Applied());
 }
 
+// Disabled, hidden, then shown again with "disabled" still ticked: the
+// drive is kept disabled, and OK sends it neither speed nor spin-down.
+TEST_F(SettingsDialogTest, AHiddenDriveShownAgainStaysDisabled) {
+    Start();
+    ASSERT_NE(nullptr, Open());
+    Choose(PAGE_DRIVE, IDC_DRIVE_SPEED, 0);
+    Click(PAGE_DRIVE, IDC_DRIVE_DISABLED);
+    Click(PAGE_DRIVE, IDC_DRIVE_HIDDEN);
+    Click(PAGE_DRIVE, IDC_DRIVE_HIDDEN);
+    // Picked again, the drive shows what the working copy holds.
+    Choose(PAGE_DRIVE, IDC_DRIVE_LIST, 1);
+    Choose(PAGE_DRIVE, IDC_DRIVE_LIST, 0);
+    EXPECT_TRUE(Checked(PAGE_DRIVE, IDC_DRIVE_DISABLED));
+    EXPECT_FALSE(Checked(PAGE_DRIVE, IDC_DRIVE_HIDDEN));
+    EXPECT_TRUE(Enabled(PAGE_DRIVE, IDC_DRIVE_HIDDEN));
+    EXPECT_FALSE(Enabled(PAGE_DRIVE, IDC_DRIVE_SPEED));
+    EXPECT_FALSE(Enabled(PAGE_DRIVE, IDC_DRIVE_SPIN_DOWN));
+    Command(IDOK);
+    EXPECT_EQ((std::vector<std::uint32_t>{1, 0, 0}),
+              (std::vector<std::uint32_t>(appState->skip, appState->skip + 3)));
+    EXPECT_NE(std::string::npos, ReadSettingsFile().find("[CDROM00]\r\nSkip=1\r\n"));
+    EXPECT_EQ((std::vector<std::string>{"1:3 bb000583", "1:3 55100000"}), Applied());
+    EXPECT_EQ("4234", StateOf(*sim, "0:1:0", "speed"));
+    EXPECT_EQ(0u, boxes->Count());
+}
+
 TEST_F(SettingsDialogTest, WithoutADriveWithSpeedsNothingOnTheDrivePageCanBeEdited) {
     Start();
     appState->drives[0].speedCount = 0;
@@ -677,6 +704,26 @@ TEST_F(SettingsDialogTest, OkDuringARescanWaitsForIt) {
     EXPECT_EQ(nullptr, appState->settingsDialog);
     EXPECT_EQ(1, appState->swapMenu);
     EXPECT_NE(std::string::npos, ReadSettingsFile().find("SwapMenu=1\r\n"));
+}
+
+// The program's window went (its WM_DESTROY ran the shutdown) while the
+// dialog's own loop kept running: OK then neither writes the file nor reads
+// it back into the program.
+TEST_F(SettingsDialogTest, OkAfterTheShutdownNeitherSavesNorReloads) {
+    Start();
+    SaveSettings();
+    const std::string file = ReadSettingsFile();
+    ASSERT_NE(nullptr, Open());
+    Click(PAGE_COMMON, IDC_SWAP_MENU);
+    Choose(PAGE_DRIVE, IDC_DRIVE_SPEED, 0);
+    ShutdownSequence(nullptr);
+    Command(IDOK);
+    EXPECT_EQ(file, ReadSettingsFile());
+    EXPECT_EQ(0, appState->settingsLoaded);
+    EXPECT_EQ(nullptr, appState->settingsDialog);
+    EXPECT_EQ(nullptr, settingsState);
+    EXPECT_FALSE(IsWindowVisible(dialog));
+    EXPECT_EQ(0u, boxes->Count());
 }
 
 // Runs modally: a command that comes while it is open opens no second one.
