@@ -8,12 +8,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "drive_fixture.h"
 #include "main_window.h"
 #include "resource_ids.h"
+#include "sjis_text.h"
 #include "settings.h"
 #include "table_work.h"
 #include "version_dialog.h"
@@ -36,19 +38,16 @@ std::string ThreeDrives(const std::string& extra = "") {
            extra;
 }
 
-std::string Text(HWND window) {
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
+// Texts are read back as Unicode, as Shift-JIS for the comparisons.
+std::string Text(HWND window) { return testsupport::WindowText(window); }
 
 std::vector<std::string> ListTexts(HWND list) {
     std::vector<std::string> out;
-    const int count = static_cast<int>(SendMessageA(list, CB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        char text[256] = {};
-        SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        out.push_back(text);
+        wchar_t text[256] = {};
+        SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        out.push_back(testsupport::Sjis(text));
     }
     return out;
 }
@@ -60,24 +59,35 @@ struct FileDialogCall {
     std::string title, filter, initialFolder, initialName, defaultExtension;
     DWORD filterIndex = 0, maxFile = 0, flags = 0;
     const char* answer = nullptr;  // null: the user cancels
+    std::wstring wideAnswer;
 } fileDialog;
 
-BOOL WINAPI FakeOpenFileDialog(LPOPENFILENAMEA choice) {
+// The texts it is given are Unicode; kept as Shift-JIS. The answer is
+// Shift-JIS, or UTF-16 in wideAnswer.
+BOOL WINAPI FakeOpenFileDialog(LPOPENFILENAMEW choice) {
+    using testsupport::Sjis;
     fileDialog.called = true;
     fileDialog.owner = choice->hwndOwner;
-    fileDialog.title = choice->lpstrTitle ? choice->lpstrTitle : "(null)";
-    const char* end = choice->lpstrFilter;
-    while (*end) end += std::strlen(end) + 1;
-    fileDialog.filter.assign(choice->lpstrFilter, end + 1);
-    fileDialog.initialFolder = choice->lpstrInitialDir ? choice->lpstrInitialDir : "(null)";
-    fileDialog.initialName = choice->lpstrFile;
-    fileDialog.defaultExtension = choice->lpstrDefExt ? choice->lpstrDefExt : "(null)";
+    fileDialog.title = choice->lpstrTitle ? Sjis(choice->lpstrTitle) : "(null)";
+    fileDialog.filter.clear();
+    for (const wchar_t* part = choice->lpstrFilter;; part += std::wcslen(part) + 1) {
+        fileDialog.filter += Sjis(part) + '\0';
+        if (!*part) break;
+    }
+    fileDialog.initialFolder = choice->lpstrInitialDir ? Sjis(choice->lpstrInitialDir) : "(null)";
+    fileDialog.initialName = Sjis(choice->lpstrFile);
+    fileDialog.defaultExtension = choice->lpstrDefExt ? Sjis(choice->lpstrDefExt) : "(null)";
     fileDialog.filterIndex = choice->nFilterIndex;
     fileDialog.maxFile = choice->nMaxFile;
     fileDialog.flags = choice->Flags;
+    if (!fileDialog.wideAnswer.empty()) {
+        std::wcscpy(choice->lpstrFile, fileDialog.wideAnswer.c_str());
+        return TRUE;
+    }
     if (!fileDialog.answer) return FALSE;
-    std::strcpy(choice->lpstrFile, fileDialog.answer);
-    return TRUE;
+    const int n = MultiByteToWideChar(932, 0, fileDialog.answer, -1, choice->lpstrFile,
+                                      static_cast<int>(choice->nMaxFile));
+    return n > 0;
 }
 
 SettingsDialogState* NoMemory() { return nullptr; }
@@ -95,7 +105,7 @@ protected:
     void TearDown() override {
         if (dialog && IsWindow(dialog)) DestroyWindow(dialog);
         AllocateSettingsState = saved;
-        OpenFileDialog = GetOpenFileNameA;
+        OpenFileDialog = GetOpenFileNameW;
         DriveFixture::TearDown();
     }
 
@@ -116,7 +126,7 @@ protected:
     }
 
     HWND Open() {
-        dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS),
+        dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS),
                                     nullptr, SettingsDialogProc, 0);
         return dialog;
     }
@@ -186,13 +196,13 @@ TEST_F(SettingsDialogTest, FrameTabsPagesIconAndPlace) {
         SendMessageA(settingsState->tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
         MapWindowPoints(settingsState->tab, dialog, reinterpret_cast<POINT*>(&area), 2);
         for (int i = 0; i < 3; ++i) {
-            char text[32] = {};
-            TCITEMA item = {};
+            wchar_t text[32] = {};
+            TCITEMW item = {};
             item.mask = TCIF_TEXT;
             item.pszText = text;
-            item.cchTextMax = sizeof text;
-            SendMessageA(settingsState->tab, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
-            EXPECT_STREQ(tabs[i], text);
+            item.cchTextMax = 32;
+            SendMessageW(settingsState->tab, TCM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
+            EXPECT_EQ(tabs[i], testsupport::Sjis(text));
             EXPECT_EQ(dialog, GetParent(Page(i)));
             EXPECT_TRUE(GetWindowLongA(Page(i), GWL_STYLE) & WS_CHILD);
             EXPECT_TRUE(GetWindowLongA(Page(i), GWL_EXSTYLE) & WS_EX_CONTROLPARENT);

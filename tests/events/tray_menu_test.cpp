@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "sjis_text.h"
 #include "command_ids.h"
 #include "events_fixture.h"
 #include "messages.h"
@@ -26,10 +27,8 @@ void Describe(HMENU menu, Lines& out, const std::string& indent = "") {
             out.push_back(indent + "-");
             continue;
         }
-        char text[128] = {};
-        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
         HMENU sub = GetSubMenu(menu, i);
-        std::string line = indent + text;
+        std::string line = indent + testsupport::MenuText(menu, static_cast<UINT>(i));
         if (sub) {
             line += " >";
         } else {

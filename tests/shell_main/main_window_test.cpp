@@ -165,8 +165,8 @@ TEST_F(MainWindowTest, StartUpBindsTheBusAddsTheIconAndShowsTheBalloon) {
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), calls[1].message);
     EXPECT_EQ(static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_INFO), calls[1].data.uFlags);
     EXPECT_EQ(trayIcon.slots[5].icon, calls[1].data.hIcon);
-    EXPECT_STREQ(kBalloon, calls[1].data.szInfo);
-    EXPECT_STREQ("ROTAVA", calls[1].data.szInfoTitle);
+    EXPECT_STREQ(kBalloon, calls[1].info.c_str());
+    EXPECT_STREQ("ROTAVA", calls[1].infoTitle.c_str());
     EXPECT_EQ(static_cast<DWORD>(NIIF_INFO), calls[1].data.dwInfoFlags);
     EXPECT_EQ(10000u, calls[1].data.uTimeout);
 
@@ -288,12 +288,12 @@ TEST_F(MainWindowTest, FixedCommands) {
     calls.clear();
     Command(MAKEWPARAM(ID_SHOW_BALLOON, 1));
     ASSERT_EQ(1u, Balloons().size());
-    EXPECT_STREQ(kBalloon, Balloons()[0].data.szInfo);
+    EXPECT_STREQ(kBalloon, Balloons()[0].info.c_str());
     Command(cmd::SpeedId(0, 0));
     Command(ID_SHOW_BALLOON);
     ASSERT_EQ(2u, Balloons().size());
     EXPECT_STREQ("CD-ROM DRIVE     x4  (16sec)\nDVD-ROM DRIVE    x24 (Default)",
-                 Balloons()[1].data.szInfo);
+                 Balloons()[1].info.c_str());
     Command(cmd::SpeedId(0, 1));
 
     // Pause: no rescan and no balloon until resumed.
