@@ -5,6 +5,7 @@
 #include <new>
 
 #include "controls.h"
+#include "dialog_face.h"
 #include "resource_ids.h"
 #include "settings.h"
 #include "table_work.h"
@@ -54,6 +55,7 @@ void CreatePages(HWND dialog) {
         state.pages[i] = CreateDialogParamW(appState->instance,
                                             MAKEINTRESOURCEW(PAGE_TEMPLATES[i].templateId), dialog,
                                             PAGE_TEMPLATES[i].procedure, 0);
+        KeepJapaneseReadable(state.pages[i]);
         const RECT area = TabDisplayArea(state.tab, dialog);
         // Above the tab control, which would otherwise paint over it.
         SetWindowPos(state.pages[i], HWND_TOP, area.left, area.top, area.right - area.left,
@@ -63,6 +65,7 @@ void CreatePages(HWND dialog) {
 
 void Initialise(HWND dialog) {
     InitCommonControls();
+    KeepJapaneseReadable(dialog);
     appState->settingsDialog = dialog;
     PlaceWindow(dialog, PLACE_CENTRE);
     // Style 8 has no icon: the dialog keeps the class's.

@@ -8,6 +8,7 @@
 #include <cwchar>
 
 #include "appstate.h"
+#include "dialog_face.h"
 #include "program_objects.h"
 #include "resource_ids.h"
 #include "version_info.h"
@@ -230,6 +231,7 @@ void Initialise(HWND dialog) {
         SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
         SendDlgItemMessageW(dialog, IDC_VERSION_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     }
+    KeepJapaneseReadable(dialog);
     // A font that cannot be made leaves its lines in the dialog's font.
     if (versionTitleFont.Create(FONT_A_HEIGHT, FONT_A_WIDTH, ANSI_CHARSET, TITLE_FACE, TITLE_WEIGHT))
         versionTitleFont.ApplyToItem(dialog, IDC_VERSION_TITLE);

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "dialog_face.h"
 #include "drive_fixture.h"
 #include "main_window.h"
 #include "resource_ids.h"
@@ -734,6 +735,55 @@ TEST_F(SettingsDialogTest, OkAfterTheShutdownNeitherSavesNorReloads) {
     EXPECT_EQ(nullptr, settingsState);
     EXPECT_FALSE(IsWindowVisible(dialog));
     EXPECT_EQ(0u, boxes->Count());
+}
+
+HFONT FontOf(HWND window) { return reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)); }
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+    return TRUE;
+}
+
+// Where the face the templates ask for shows no Japanese, the dialog and all
+// its controls get one that does, in the same size; where it does, nothing
+// changes.
+TEST_F(SettingsDialogTest, AFaceThatShowsJapanese) {
+    Start();
+    wchar_t face[LF_FACESIZE] = {};
+    ASSERT_TRUE(JapaneseFace(face));
+    EXPECT_NE(L'@', face[0]);
+    HFONT japanese = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, face);
+    // Arial is DejaVu Sans here: no Japanese characters.
+    HFONT latin = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, L"Arial");
+    EXPECT_TRUE(FontShowsJapanese(japanese));
+    EXPECT_FALSE(FontShowsJapanese(latin));
+    EXPECT_FALSE(FontShowsJapanese(nullptr));
+
+    ASSERT_NE(nullptr, Open());
+    HWND page = Page(PAGE_COMMON);
+    std::vector<HWND> controls;
+    EnumChildWindows(page, CollectChild, reinterpret_cast<LPARAM>(&controls));
+    ASSERT_FALSE(controls.empty());
+    // The template's face shows Japanese here: the page keeps its font.
+    const HFONT template_font = FontOf(page);
+    EXPECT_TRUE(FontShowsJapanese(template_font));
+    KeepJapaneseReadable(page);
+    EXPECT_EQ(template_font, FontOf(page));
+
+    for (HWND control : controls) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(latin), FALSE);
+    ASSERT_TRUE(GiveJapaneseFont(page, latin));
+    const HFONT given = FontOf(controls[0]);
+    EXPECT_NE(latin, given);
+    EXPECT_TRUE(FontShowsJapanese(given));
+    for (HWND control : controls) EXPECT_EQ(given, FontOf(control));
+    LOGFONTW was = {}, now = {};
+    GetObjectW(latin, sizeof was, &was);
+    GetObjectW(given, sizeof now, &now);
+    EXPECT_EQ(was.lfHeight, now.lfHeight);
+    EXPECT_EQ(SHIFTJIS_CHARSET, now.lfCharSet);
+    DestroyWindow(dialog);
+    DeleteObject(japanese);
+    DeleteObject(latin);
 }
 
 // Runs modally: a command that comes while it is open opens no second one.
