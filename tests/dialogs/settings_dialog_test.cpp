@@ -414,6 +414,37 @@ TEST_F(SettingsDialogTest, LibraryChoice) {
     }
 }
 
+// The path comes back from the dialog in UTF-16 and is kept in Shift-JIS:
+// a Japanese folder name is stored as such; a path Shift-JIS cannot hold is
+// refused with a box and the button keeps its text.
+TEST_F(SettingsDialogTest, LibraryChoiceInShiftJis) {
+    Start();
+    appState->aspiDll = "C:\\模擬\\WNASPI32.DLL";
+    fileDialog.answer = "C:\\表示\\NEROASPI.DLL";
+    ASSERT_NE(nullptr, Open());
+    Click(PAGE_COMMON, IDC_ASPI_DLL);
+    EXPECT_EQ("WNASPI32.DLL", fileDialog.initialName);
+    EXPECT_EQ("C:\\表示\\NEROASPI.DLL", Text(Item(PAGE_COMMON, IDC_ASPI_DLL)));
+    Command(IDOK);
+    EXPECT_STREQ("C:\\表示\\NEROASPI.DLL", appState->aspiDll.String(0));
+    EXPECT_NE(std::string::npos, ReadSettingsFile().find("ASPIDLL=C:\\表示\\NEROASPI.DLL\r\n"));
+    ASSERT_EQ(1u, boxes->Count());
+
+    boxes->Clear();
+    fileDialog = FileDialogCall();
+    fileDialog.wideAnswer = L"C:\\\u00c9lan\\WNASPI32.DLL";
+    ASSERT_NE(nullptr, Open());
+    Click(PAGE_COMMON, IDC_ASPI_DLL);
+    ASSERT_EQ(1u, boxes->Count());
+    EXPECT_EQ("選択したファイルの名前はKORVEX.INIに書き込めません。", boxes->Boxes()[0].text);
+    EXPECT_EQ("エラー情報", boxes->Boxes()[0].caption);
+    EXPECT_EQ(dialog, boxes->Boxes()[0].owner);  // the page's top-level window
+    EXPECT_EQ("C:\\表示\\NEROASPI.DLL", Text(Item(PAGE_COMMON, IDC_ASPI_DLL)));
+    Command(IDOK);
+    EXPECT_STREQ("C:\\表示\\NEROASPI.DLL", appState->aspiDll.String(0));
+    EXPECT_EQ(1u, boxes->Count());
+}
+
 TEST(SplitPathTest, AtTheLastBackslashThatIsNoTrailByte) {
     struct Case {
         const char* path;

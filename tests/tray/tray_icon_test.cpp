@@ -227,6 +227,24 @@ TEST_F(TrayIconTest, BalloonTitleIsCutTo63) {
     EXPECT_STREQ(calls[3].infoTitle.c_str(), "ROTAVA");
 }
 
+// Shift-JIS texts are cut by characters, not bytes: no character is split.
+TEST_F(TrayIconTest, JapaneseBalloonTextsAreCutByCharacters) {
+    TrayIcon tray;
+    SetUpProgramIcon(tray, 5);
+    std::string title70, text300;
+    for (int i = 0; i < 70; ++i) title70 += "設";
+    for (int i = 0; i < 300; ++i) text300 += i % 2 ? "ア" : "\xb1";  // full- and half-width
+    tray.SetBalloonTitle(title70.c_str(), NIIF_INFO);
+    tray.SetBalloonText(text300.c_str(), BALLOON_TIMEOUT);
+    tray.ShowBalloon(0);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(title70.substr(0, 63 * 2), calls[0].infoTitle);
+    EXPECT_EQ(std::wstring(63, L'\u8a2d'), calls[0].data.szInfoTitle);
+    EXPECT_EQ(255u, std::wcslen(calls[0].data.szInfo));
+    EXPECT_EQ(L'\uff71', calls[0].data.szInfo[254]);
+    EXPECT_EQ(text300.substr(0, 128 * 1 + 127 * 2), calls[0].info);
+}
+
 TEST_F(TrayIconTest, BalloonTextIsCutTo255) {
     TrayIcon tray;
     SetUpProgramIcon(tray, 5);
