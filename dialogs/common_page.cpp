@@ -168,9 +168,10 @@ void ChooseAspiDll(HWND page) {
 // that merely begins with the stored one is a different library.
 void ApplyCommonPage(HWND page) {
     char library[PATH_CAPACITY] = {};
-    GetItemText(page, IDC_ASPI_DLL, library, sizeof library);
+    // A button text that cannot be had in Shift-JIS changes nothing.
+    const bool shown = GetItemText(page, IDC_ASPI_DLL, library, sizeof library);
     const char* stored = appState->aspiDll.String(0);
-    if (std::strcmp(stored ? stored : "", library) != 0) {
+    if (shown && std::strcmp(stored ? stored : "", library) != 0) {
         appState->aspiDll = library;
         ConfirmMessage(page, ASPI_DLL_CHANGED);
     }

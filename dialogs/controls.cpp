@@ -20,18 +20,19 @@ void ShowWindowIf(HWND window, bool shown) { ShowWindow(window, shown ? SW_SHOW 
 
 void SetItemText(HWND dialog, int id, const char* text) { SetDlgItemTextW(dialog, id, WideText(text)); }
 
-void GetItemText(HWND dialog, int id, char* text, std::size_t capacity) {
-    if (capacity == 0) return;
+bool GetItemText(HWND dialog, int id, char* text, std::size_t capacity) {
+    if (capacity == 0) return false;
     text[0] = '\0';
     HWND control = GetDlgItem(dialog, id);
-    const int length = control ? GetWindowTextLengthW(control) : 0;
-    if (length <= 0) return;
+    if (!control) return false;
+    const int length = GetWindowTextLengthW(control);
+    if (length <= 0) return true;
     wchar_t* wide = new (std::nothrow) wchar_t[static_cast<std::size_t>(length) + 1];
-    if (!wide) return;
+    if (!wide) return false;
     GetWindowTextW(control, wide, length + 1);
-    // A text without a Shift-JIS form, or too long, reads as empty.
-    ShiftJisText(wide, text, capacity);
+    const bool kept = ShiftJisText(wide, text, capacity);
     delete[] wide;
+    return kept;
 }
 
 void ClearList(HWND dialog, int id) { SendDlgItemMessageW(dialog, id, CB_RESETCONTENT, 0, 0); }

@@ -40,8 +40,13 @@ void WideText::Convert(const char* text, std::size_t length) {
             bytes[i] = STAND_IN;
     }
     wchar_t* target = heap_ ? heap_ : local_;
-    const int written = MultiByteToWideChar(TEXT_CODE_PAGE, 0, bytes, static_cast<int>(length), target,
-                                            static_cast<int>(length));
+    int written = MultiByteToWideChar(TEXT_CODE_PAGE, 0, bytes, static_cast<int>(length), target,
+                                      static_cast<int>(length));
+    // A Windows without the Japanese code page (an old one without the East
+    // Asian languages) shows at least what the ANSI functions would.
+    if (written <= 0)
+        written = MultiByteToWideChar(CP_ACP, 0, bytes, static_cast<int>(length), target,
+                                      static_cast<int>(length));
     delete[] bytes;
     if (written <= 0) return;
     target[written] = L'\0';

@@ -10,7 +10,8 @@
 
 constexpr UINT TEXT_CODE_PAGE = 932;
 
-// A Shift-JIS text as UTF-16. A lead byte that is not followed by a trail
+// A Shift-JIS text as UTF-16 (in the ANSI code page where the system lacks
+// code page 932). A lead byte that is not followed by a trail
 // byte (a device text may end in one) becomes '?', so that it never takes
 // the line end, blank or terminator after it into a character of its own.
 class WideText {
