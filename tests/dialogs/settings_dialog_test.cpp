@@ -443,6 +443,13 @@ TEST_F(SettingsDialogTest, LibraryChoiceInShiftJis) {
     Command(IDOK);
     EXPECT_STREQ("C:\\表示\\NEROASPI.DLL", appState->aspiDll.String(0));
     EXPECT_EQ(1u, boxes->Count());
+    // A button text with no Shift-JIS form (put there by no one but a test)
+    // leaves the stored name.
+    ASSERT_NE(nullptr, Open());
+    SetWindowTextW(Item(PAGE_COMMON, IDC_ASPI_DLL), L"C:\\\u00c9lan\\X.DLL");
+    Command(IDOK);
+    EXPECT_STREQ("C:\\表示\\NEROASPI.DLL", appState->aspiDll.String(0));
+    EXPECT_EQ(1u, boxes->Count());
 }
 
 TEST(SplitPathTest, AtTheLastBackslashThatIsNoTrailByte) {
