@@ -21,8 +21,17 @@ AspiBinding::~AspiBinding() { Unload(); }
 
 int AspiBinding::Load(std::uint32_t user, const char* fileName) {
     if (loaded) return 1;
+    return Bind(user, LoadLibraryA(fileName));
+}
+
+int AspiBinding::Load(std::uint32_t user, const wchar_t* fileName) {
+    if (loaded) return 1;
+    return Bind(user, LoadLibraryW(fileName));
+}
+
+int AspiBinding::Bind(std::uint32_t user, HINSTANCE__* library) {
     userValue = user;
-    module = LoadLibraryA(fileName);
+    module = library;
     if (!module) return 0;
 
     lookedUpCount = 0;

@@ -38,8 +38,12 @@ public:
     AspiBinding(const AspiBinding&) = delete;
     AspiBinding& operator=(const AspiBinding&) = delete;
 
+    // The file name in the system's ANSI code page (buslook's environment).
     int Load(std::uint32_t userValue, const char* fileName);
     int Load(const char* fileName);
+    // The file name in UTF-16: the tray program converts its Shift-JIS
+    // setting, so a path with Japanese folder names loads on any Windows.
+    int Load(std::uint32_t userValue, const wchar_t* fileName);
     int Unload();
 
     std::uint32_t GetEntryCount() const;
@@ -55,6 +59,7 @@ public:
     int ExecuteCommand(aspi::SRB_ExecSCSICmd& srb) const;
 
 private:
+    int Bind(std::uint32_t userValue, HINSTANCE__* library);
     template <typename Fn>
     Fn Entry(AspiEntryIndex index) const { return reinterpret_cast<Fn>(entryPoints[index]); }
 

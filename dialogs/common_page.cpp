@@ -1,11 +1,13 @@
 // The Common page: five switches, the tray icon style and the ASPI32
 // library the program loads at its next start.
 #include <cstring>
+#include <cwchar>
 #include <new>
 
 #include "controls.h"
 #include "resource_ids.h"
 #include "settings_dialog.h"
+#include "wide_text.h"
 #include "window_services.h"
 
 const char* const ICON_STYLE_NAMES[ICON_COUNT + 1] = {
@@ -21,7 +23,7 @@ const char ASPI_CHOICE_FILTER[] =
     "NexiTech社製\0WNASPINT.DLL\0"
     "全てのファイル\0*.*\0";
 
-BOOL (WINAPI* OpenFileDialog)(LPOPENFILENAMEA) = GetOpenFileNameA;
+BOOL (WINAPI* OpenFileDialog)(LPOPENFILENAMEW) = GetOpenFileNameW;
 
 namespace {
 
@@ -42,7 +44,7 @@ constexpr Switch SWITCHES[] = {
 const char* AfterLastBackslash(const char* text, const char** backslash) {
     const char* found = nullptr;
     for (const char* p = text; *p; ++p) {
-        if (IsDBCSLeadByte(static_cast<BYTE>(*p)) && p[1]) {
+        if (IsDBCSLeadByteEx(TEXT_CODE_PAGE, static_cast<BYTE>(*p)) && p[1]) {
             ++p;
             continue;
         }
@@ -51,6 +53,23 @@ const char* AfterLastBackslash(const char* text, const char** backslash) {
     if (backslash) *backslash = found;
     return found ? found + 1 : text;
 }
+
+// A double-zero ended list of Shift-JIS texts in UTF-16; false when it
+// does not fit.
+bool WideList(const char* list, wchar_t* out, std::size_t capacity) {
+    std::size_t used = 0;
+    for (const char* item = list;; item += std::strlen(item) + 1) {
+        const WideText wide(item);
+        if (used + wide.Length() + 2 > capacity) return false;
+        std::wmemcpy(out + used, wide.Get(), wide.Length() + 1);
+        used += wide.Length() + 1;
+        if (!*item) break;
+    }
+    out[used] = L'\0';
+    return true;
+}
+
+constexpr std::size_t FILTER_CAPACITY = 512;
 
 }  // namespace
 
@@ -76,28 +95,46 @@ bool SplitPath(const char* path, CSTR* folder, CSTR* name) {
 bool ChooseFile(HWND owner, const char* title, const char* filter, const char* initialFolder,
                 char* path, std::size_t capacity) {
     if (!path || capacity == 0) return false;
-    char* file = new (std::nothrow) char[capacity];
-    if (!file) return false;
-    std::memset(file, 0, capacity);
+    // Each Shift-JIS byte gives at most one UTF-16 unit: a buffer of capacity
+    // units holds any path of capacity bytes.
+    wchar_t* file = new (std::nothrow) wchar_t[capacity];
+    wchar_t* wideFilter = new (std::nothrow) wchar_t[FILTER_CAPACITY];
+    if (!file || !wideFilter) {
+        delete[] file;
+        delete[] wideFilter;
+        return false;
+    }
+    std::wmemset(file, L'\0', capacity);
     CSTR name;
-    if (SplitPath(path, nullptr, &name) && name.Length() < capacity)
-        std::memcpy(file, name.String(0), name.Length());
+    if (SplitPath(path, nullptr, &name) && name.Length() < capacity) {
+        const WideText wide(name.String(0));
+        std::wmemcpy(file, wide.Get(), wide.Length());
+    }
+    const WideText wideTitle(title), wideFolder(initialFolder);
+    const bool filtered = filter && WideList(filter, wideFilter, FILTER_CAPACITY);
 
-    OPENFILENAMEA choice = {};
+    OPENFILENAMEW choice = {};
     choice.lStructSize = sizeof choice;
     choice.hwndOwner = owner;
-    choice.lpstrFilter = filter;
+    choice.lpstrFilter = filtered ? wideFilter : nullptr;
     choice.nFilterIndex = 1;
     choice.lpstrFile = file;
     choice.nMaxFile = static_cast<DWORD>(capacity);
-    choice.lpstrInitialDir = initialFolder;
-    choice.lpstrTitle = title;
+    choice.lpstrInitialDir = initialFolder ? wideFolder.Get() : nullptr;
+    choice.lpstrTitle = title ? wideTitle.Get() : nullptr;
     choice.Flags = ASPI_CHOICE_FLAGS;
     const bool chosen = OpenFileDialog(&choice) != FALSE;
     // A dialog that did not keep within the buffer gives no path.
-    const bool fits = chosen && std::memchr(file, '\0', capacity) != nullptr && file[0] != '\0';
-    if (fits) std::memcpy(path, file, std::strlen(file) + 1);
+    bool fits = chosen && std::wmemchr(file, L'\0', capacity) != nullptr && file[0] != L'\0';
+    if (fits) {
+        char* chosenPath = new (std::nothrow) char[capacity];
+        fits = chosenPath && ShiftJisText(file, chosenPath, capacity);
+        if (fits) std::memcpy(path, chosenPath, std::strlen(chosenPath) + 1);
+        else if (chosenPath) ErrorMessage(owner, PATH_NOT_SHIFT_JIS);
+        delete[] chosenPath;
+    }
     delete[] file;
+    delete[] wideFilter;
     return fits;
 }
 
@@ -113,9 +150,12 @@ void InitCommonPage(HWND page) {
 }
 
 void ChooseAspiDll(HWND page) {
+    // The system folder in Shift-JIS; one that has no such form is left out.
     char folder[PATH_CAPACITY] = {};
-    const UINT length = GetSystemDirectoryA(folder, PATH_CAPACITY);
-    if (length == 0 || length >= PATH_CAPACITY) folder[0] = '\0';
+    wchar_t system[PATH_CAPACITY] = {};
+    const UINT length = GetSystemDirectoryW(system, PATH_CAPACITY);
+    if (length == 0 || length >= PATH_CAPACITY || !ShiftJisText(system, folder, sizeof folder))
+        folder[0] = '\0';
     char path[PATH_CAPACITY] = {};
     if (const char* library = appState->aspiDll.String(0))
         std::strncpy(path, library, PATH_CAPACITY - 1);
@@ -128,9 +168,10 @@ void ChooseAspiDll(HWND page) {
 // that merely begins with the stored one is a different library.
 void ApplyCommonPage(HWND page) {
     char library[PATH_CAPACITY] = {};
-    GetItemText(page, IDC_ASPI_DLL, library, sizeof library);
+    // A button text that cannot be had in Shift-JIS changes nothing.
+    const bool shown = GetItemText(page, IDC_ASPI_DLL, library, sizeof library);
     const char* stored = appState->aspiDll.String(0);
-    if (std::strcmp(stored ? stored : "", library) != 0) {
+    if (shown && std::strcmp(stored ? stored : "", library) != 0) {
         appState->aspiDll = library;
         ConfirmMessage(page, ASPI_DLL_CHANGED);
     }

@@ -1,6 +1,10 @@
 #include "controls.h"
 
+#include <new>
+
 #include <commctrl.h>
+
+#include "wide_text.h"
 
 bool IsChecked(HWND dialog, int id) { return IsDlgButtonChecked(dialog, id) == BST_CHECKED; }
 
@@ -14,71 +18,81 @@ void EnableItem(HWND dialog, int id, bool enabled) {
 
 void ShowWindowIf(HWND window, bool shown) { ShowWindow(window, shown ? SW_SHOW : SW_HIDE); }
 
-void SetItemText(HWND dialog, int id, const char* text) { SetDlgItemTextA(dialog, id, text); }
+void SetItemText(HWND dialog, int id, const char* text) { SetDlgItemTextW(dialog, id, WideText(text)); }
 
-void GetItemText(HWND dialog, int id, char* text, std::size_t capacity) {
-    if (capacity == 0) return;
+bool GetItemText(HWND dialog, int id, char* text, std::size_t capacity) {
+    if (capacity == 0) return false;
     text[0] = '\0';
-    GetDlgItemTextA(dialog, id, text, static_cast<int>(capacity));
+    HWND control = GetDlgItem(dialog, id);
+    if (!control) return false;
+    const int length = GetWindowTextLengthW(control);
+    if (length <= 0) return true;
+    wchar_t* wide = new (std::nothrow) wchar_t[static_cast<std::size_t>(length) + 1];
+    if (!wide) return false;
+    GetWindowTextW(control, wide, length + 1);
+    const bool kept = ShiftJisText(wide, text, capacity);
+    delete[] wide;
+    return kept;
 }
 
-void ClearList(HWND dialog, int id) { SendDlgItemMessageA(dialog, id, CB_RESETCONTENT, 0, 0); }
+void ClearList(HWND dialog, int id) { SendDlgItemMessageW(dialog, id, CB_RESETCONTENT, 0, 0); }
 
 int AddListEntry(HWND dialog, int id, const char* text, LPARAM data) {
     const LRESULT position =
-        SendDlgItemMessageA(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+        SendDlgItemMessageW(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideText(text).Get()));
     if (position < 0) return -1;
-    SendDlgItemMessageA(dialog, id, CB_SETITEMDATA, static_cast<WPARAM>(position), data);
+    SendDlgItemMessageW(dialog, id, CB_SETITEMDATA, static_cast<WPARAM>(position), data);
     return static_cast<int>(position);
 }
 
 int ListCount(HWND dialog, int id) {
-    return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCOUNT, 0, 0));
+    return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCOUNT, 0, 0));
 }
 
 void SelectListEntry(HWND dialog, int id, int position) {
     if (position < 0 || position >= ListCount(dialog, id)) position = -1;
-    SendDlgItemMessageA(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
+    SendDlgItemMessageW(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(position), 0);
 }
 
 int SelectedListEntry(HWND dialog, int id) {
-    return static_cast<int>(SendDlgItemMessageA(dialog, id, CB_GETCURSEL, 0, 0));
+    return static_cast<int>(SendDlgItemMessageW(dialog, id, CB_GETCURSEL, 0, 0));
 }
 
 LPARAM ListEntryData(HWND dialog, int id, int position) {
-    return SendDlgItemMessageA(dialog, id, CB_GETITEMDATA, static_cast<WPARAM>(position), 0);
+    return SendDlgItemMessageW(dialog, id, CB_GETITEMDATA, static_cast<WPARAM>(position), 0);
 }
 
 int InsertTab(HWND tab, int index, const char* text) {
-    TCITEMA item = {};
+    const WideText wide(text);
+    TCITEMW item = {};
     item.mask = TCIF_TEXT;
-    item.pszText = const_cast<char*>(text);
+    item.pszText = const_cast<wchar_t*>(wide.Get());
     return static_cast<int>(
-        SendMessageA(tab, TCM_INSERTITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
+        SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
 }
 
-void SelectTab(HWND tab, int index) { SendMessageA(tab, TCM_SETCURSEL, static_cast<WPARAM>(index), 0); }
+void SelectTab(HWND tab, int index) { SendMessageW(tab, TCM_SETCURSEL, static_cast<WPARAM>(index), 0); }
 
-int SelectedTab(HWND tab) { return static_cast<int>(SendMessageA(tab, TCM_GETCURSEL, 0, 0)); }
+int SelectedTab(HWND tab) { return static_cast<int>(SendMessageW(tab, TCM_GETCURSEL, 0, 0)); }
 
 RECT TabDisplayArea(HWND tab, HWND parent) {
     RECT area = {};
     GetClientRect(tab, &area);
-    SendMessageA(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+    SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
     MapWindowPoints(tab, parent, reinterpret_cast<POINT*>(&area), 2);
     return area;
 }
 
 void SetUpDownRange(HWND dialog, int id, int lower, int upper) {
-    SendDlgItemMessageA(dialog, id, UDM_SETRANGE, 0, MAKELPARAM(upper, lower));
+    SendDlgItemMessageW(dialog, id, UDM_SETRANGE, 0, MAKELPARAM(upper, lower));
 }
 
 void SetUpDownPosition(HWND dialog, int id, int position) {
-    SendDlgItemMessageA(dialog, id, UDM_SETPOS, 0, MAKELPARAM(position, 0));
+    SendDlgItemMessageW(dialog, id, UDM_SETPOS, 0, MAKELPARAM(position, 0));
 }
 
 bool GetUpDownPosition(HWND dialog, int id, int& position) {
-    const LRESULT result = SendDlgItemMessageA(dialog, id, UDM_GETPOS, 0, 0);
+    const LRESULT result = SendDlgItemMessageW(dialog, id, UDM_GETPOS, 0, 0);
     position = static_cast<short>(LOWORD(result));
     return HIWORD(result) == 0;
 }

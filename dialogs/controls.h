@@ -21,8 +21,10 @@ void SetChecked(HWND dialog, int id, bool checked);
 void EnableItem(HWND dialog, int id, bool enabled);
 void ShowWindowIf(HWND window, bool shown);
 void SetItemText(HWND dialog, int id, const char* text);
-// The text, cut to fit capacity bytes with the terminator; "" for no control.
-void GetItemText(HWND dialog, int id, char* text, std::size_t capacity);
+// The text in Shift-JIS; false, with "", when there is no control, or the
+// text has a character Shift-JIS lacks or does not fit capacity bytes with
+// the terminator.
+bool GetItemText(HWND dialog, int id, char* text, std::size_t capacity);
 
 // Drop-down lists. A position is an entry's index; -1 stands for none.
 void ClearList(HWND dialog, int id);

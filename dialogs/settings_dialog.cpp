@@ -5,6 +5,7 @@
 #include <new>
 
 #include "controls.h"
+#include "dialog_face.h"
 #include "resource_ids.h"
 #include "settings.h"
 #include "table_work.h"
@@ -49,9 +50,12 @@ void CreatePages(HWND dialog) {
     state.tab = GetDlgItem(dialog, IDC_SETTINGS_TAB);
     for (int i = 0; i < SETTINGS_PAGE_COUNT; ++i) {
         InsertTab(state.tab, i, SETTINGS_TAB_TEXTS[i]);
-        state.pages[i] = CreateDialogParamA(appState->instance,
-                                            MAKEINTRESOURCEA(PAGE_TEMPLATES[i].templateId), dialog,
+        // Unicode windows: the templates' texts reach the controls as they
+        // stand, not through the system's ANSI code page.
+        state.pages[i] = CreateDialogParamW(appState->instance,
+                                            MAKEINTRESOURCEW(PAGE_TEMPLATES[i].templateId), dialog,
                                             PAGE_TEMPLATES[i].procedure, 0);
+        KeepJapaneseReadable(state.pages[i]);
         const RECT area = TabDisplayArea(state.tab, dialog);
         // Above the tab control, which would otherwise paint over it.
         SetWindowPos(state.pages[i], HWND_TOP, area.left, area.top, area.right - area.left,
@@ -61,12 +65,13 @@ void CreatePages(HWND dialog) {
 
 void Initialise(HWND dialog) {
     InitCommonControls();
+    KeepJapaneseReadable(dialog);
     appState->settingsDialog = dialog;
     PlaceWindow(dialog, PLACE_CENTRE);
     // Style 8 has no icon: the dialog keeps the class's.
     if (HICON icon = IconOfType(*appState, appState->iconType)) {
-        SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+        SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
     }
     settingsState = AllocateSettingsState();
     if (!settingsState) {
@@ -142,6 +147,7 @@ SettingsDialogState* (*AllocateSettingsState)() = NewSettingsState;
 const char* const SETTINGS_NO_MEMORY = "メモリの確保に失敗しました。";
 const char* const ASPI_DLL_CHANGED = "変更したASPI32用DLLは\r\n次回起動時から有効になります。";
 const char* const SPEED_INDEX_INVALID = "転送速度の値が異常です。\r\n値を無視しました。";
+const char* const PATH_NOT_SHIFT_JIS = "選択したファイルの名前はKORVEX.INIに書き込めません。";
 const char* const SETTINGS_TAB_TEXTS[SETTINGS_PAGE_COUNT] = {"共通", "ドライブ", "メディア制御"};
 
 void SelectPage(int index, bool moveTab) {
@@ -181,6 +187,6 @@ bool RunSettingsDialog() {
     // The tab and up-down classes must be there before the template's
     // controls are made.
     RegisterControlClasses(ICC_TAB_CLASSES | ICC_UPDOWN_CLASS);
-    return DialogBoxParamA(appState->instance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr,
+    return DialogBoxParamW(appState->instance, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr,
                            SettingsDialogProc, 0) != -1;
 }

@@ -40,6 +40,7 @@ extern SettingsDialogState* (*AllocateSettingsState)();
 extern const char* const SETTINGS_NO_MEMORY;    // "メモリの確保に失敗しました。"
 extern const char* const ASPI_DLL_CHANGED;      // "変更したASPI32用DLLは\r\n次回起動時から有効になります。"
 extern const char* const SPEED_INDEX_INVALID;   // "転送速度の値が異常です。\r\n値を無視しました。"
+extern const char* const PATH_NOT_SHIFT_JIS;    // "選択したファイルの名前はKORVEX.INIに書き込めません。"
 
 // The tab texts, in tab order.
 extern const char* const SETTINGS_TAB_TEXTS[SETTINGS_PAGE_COUNT];  // 共通, ドライブ, メディア制御
@@ -79,8 +80,8 @@ extern const char ASPI_CHOICE_FILTER[];        // double-zero ended
 constexpr std::size_t PATH_CAPACITY = 260;
 constexpr DWORD ASPI_CHOICE_FLAGS = OFN_READONLY | OFN_HIDEREADONLY;
 
-// The system's open-file dialog. Tests replace it.
-extern BOOL (WINAPI* OpenFileDialog)(LPOPENFILENAMEA);
+// The system's open-file dialog (the Unicode one). Tests replace it.
+extern BOOL (WINAPI* OpenFileDialog)(LPOPENFILENAMEW);
 
 // Splits path at its last backslash (a Shift-JIS trail byte is no
 // backslash) into the text before and the text after it; either output may
@@ -89,7 +90,9 @@ extern BOOL (WINAPI* OpenFileDialog)(LPOPENFILENAMEA);
 bool SplitPath(const char* path, CSTR* folder, CSTR* name);
 // Runs the open-file dialog with path's file-name part as the initial name;
 // true, with path replaced by the chosen full path, only when the user
-// confirms a file that fits capacity.
+// confirms a file that fits capacity. The texts and path are Shift-JIS; a
+// chosen path with a character Shift-JIS lacks cannot be stored in the
+// settings file: it is refused with a box owned by owner.
 bool ChooseFile(HWND owner, const char* title, const char* filter, const char* initialFolder,
                 char* path, std::size_t capacity);
 

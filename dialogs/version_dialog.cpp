@@ -5,13 +5,16 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "appstate.h"
 #include "controls.h"
+#include "dialog_face.h"
 #include "drive_table.h"
 #include "program_objects.h"
 #include "resource_ids.h"
 #include "version_info.h"
+#include "wide_text.h"
 #include "window_services.h"
 
 DialogFont versionTitleFont;
@@ -31,9 +34,9 @@ constexpr LONG FONT_B_WIDTH = 7;
 constexpr const char* KEY_DESCRIPTION = "FileDescription";
 constexpr const char* KEY_VERSION = "FileVersion";
 constexpr const char* KEY_COPYRIGHT = "LegalCopyright";
-constexpr const char* VERSION_LINE_FORMAT = "Version %s";
+constexpr const char* VERSION_LINE_PREFIX = "Version ";  // then the version
 
-// GetModuleFileNameA is given room for this many bytes, the terminator
+// GetModuleFileNameW is given room for this many characters, the terminator
 // included; a path that fills it is cut short and names no file.
 constexpr DWORD MODULE_PATH_LIMIT = MAX_PATH - 1;
 // The speed texts of one drive row are built in a buffer of this size.
@@ -78,33 +81,39 @@ constexpr const char* ITEM_ERROR_COUNT = "Internal error count";
 constexpr const char* ITEM_RECORD_SIZE = "Resource structure";
 
 void InsertColumns(HWND list, const ListColumn* columns) {
-    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLES);
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLES);
     for (int i = 0; columns[i].title[0] != '\0'; ++i) {
-        LVCOLUMNA column = {};
+        const WideText title(columns[i].title);
+        LVCOLUMNW column = {};
         column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
         column.cx = columns[i].width;
-        column.pszText = const_cast<char*>(columns[i].title);
+        column.pszText = const_cast<wchar_t*>(title.Get());
         column.iSubItem = i;
-        SendMessageA(list, LVM_INSERTCOLUMNA, static_cast<WPARAM>(i),
+        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i),
                      reinterpret_cast<LPARAM>(&column));
     }
 }
 
 // A new row at index row with its first column's text; the row's index.
 int InsertRow(HWND list, int row, const char* text) {
-    LVITEMA item = {};
+    const WideText wide(text);
+    LVITEMW item = {};
     item.mask = LVIF_TEXT;
     item.iItem = row;
-    item.pszText = const_cast<char*>(text);
-    return static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    item.pszText = const_cast<wchar_t*>(wide.Get());
+    return static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void SetCellText(HWND list, int row, int column, const wchar_t* text) {
+    LVITEMW item = {};
+    item.iSubItem = column;
+    item.pszText = const_cast<wchar_t*>(text);
+    SendMessageW(list, LVM_SETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
 void SetCell(HWND list, int row, int column, const char* text) {
-    LVITEMA item = {};
-    item.iSubItem = column;
-    item.pszText = const_cast<char*>(text);
-    SendMessageA(list, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    SetCellText(list, row, column, WideText(text));
 }
 
 // The drive record's texts fill their arrays to the end when the drive's
@@ -141,9 +150,15 @@ void FillDriveRow(HWND list, int row, const DriveEntry& drive) {
 }
 
 void AddAspiRow(HWND list, const char* item, const char* value) {
-    const int row = InsertRow(list, static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)),
+    const int row = InsertRow(list, static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)),
                               item);
     SetCell(list, row, ASPI_VALUE, value);
+}
+
+void AddAspiRow(HWND list, const char* item, const wchar_t* value) {
+    const int row = InsertRow(list, static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)),
+                              item);
+    SetCellText(list, row, ASPI_VALUE, value);
 }
 
 void AddNumberRow(HWND list, const char* item, std::uint32_t value) {
@@ -153,14 +168,19 @@ void AddNumberRow(HWND list, const char* item, std::uint32_t value) {
 }
 
 void FillTitleLines(HWND dialog, VersionInfo& info) {
-    char path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameA(nullptr, path, MODULE_PATH_LIMIT);
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MODULE_PATH_LIMIT);
     if (length == 0 || length >= MODULE_PATH_LIMIT || !info.Load(path)) return;
-    SetDlgItemTextA(dialog, IDC_VERSION_TITLE, info.GetString(KEY_DESCRIPTION));
-    char line[SPEED_TEXT_SIZE];
-    std::snprintf(line, sizeof line, VERSION_LINE_FORMAT, info.GetString(KEY_VERSION));
-    SetDlgItemTextA(dialog, IDC_VERSION_NUMBER, line);
-    SetDlgItemTextA(dialog, IDC_VERSION_COPYRIGHT, info.GetString(KEY_COPYRIGHT));
+    SetDlgItemTextW(dialog, IDC_VERSION_TITLE, info.GetStringW(KEY_DESCRIPTION));
+    // "Version %s", the version in UTF-16 as the resource holds it.
+    const WideText prefix(VERSION_LINE_PREFIX);
+    const wchar_t* version = info.GetStringW(KEY_VERSION);
+    wchar_t line[SPEED_TEXT_SIZE] = {};
+    const std::size_t used = prefix.Length() < SPEED_TEXT_SIZE ? prefix.Length() : SPEED_TEXT_SIZE - 1;
+    std::wmemcpy(line, prefix.Get(), used);
+    for (std::size_t i = 0; version[i] && used + i + 1 < SPEED_TEXT_SIZE; ++i) line[used + i] = version[i];
+    SetDlgItemTextW(dialog, IDC_VERSION_NUMBER, line);
+    SetDlgItemTextW(dialog, IDC_VERSION_COPYRIGHT, info.GetStringW(KEY_COPYRIGHT));
     info.Clear();
 }
 
@@ -178,8 +198,8 @@ void FillAspiList(HWND list, VersionInfo& info) {
     const char* module = appState->aspiDll.String(0);
     if (!info.Load(module)) return;
     AddAspiRow(list, ITEM_MODULE, module);
-    AddAspiRow(list, ITEM_DESCRIPTION, info.GetString(KEY_DESCRIPTION));
-    AddAspiRow(list, ITEM_VERSION, info.GetString(KEY_VERSION));
+    AddAspiRow(list, ITEM_DESCRIPTION, info.GetStringW(KEY_DESCRIPTION));
+    AddAspiRow(list, ITEM_VERSION, info.GetStringW(KEY_VERSION));
 
     char text[CELL_TEXT_SIZE];
     const std::uint32_t version = aspiBus.GetDllVersion();
@@ -209,10 +229,11 @@ void Initialise(HWND dialog) {
     PlaceWindow(dialog, PLACE_CENTRE);
     // Style 8 has no icon: the dialog keeps the one its template shows.
     if (HICON icon = IconOfType(*appState, appState->iconType)) {
-        SendMessageA(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-        SendMessageA(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-        SendDlgItemMessageA(dialog, IDC_VERSION_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+        SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+        SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+        SendDlgItemMessageW(dialog, IDC_VERSION_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
     }
+    KeepJapaneseReadable(dialog);
     // A font that cannot be made leaves its lines in the dialog's font.
     if (versionTitleFont.Create(FONT_A_HEIGHT, FONT_A_WIDTH, ANSI_CHARSET, TITLE_FACE, TITLE_WEIGHT))
         versionTitleFont.ApplyToItem(dialog, IDC_VERSION_TITLE);
@@ -260,5 +281,5 @@ void RunVersionDialog(HWND owner) {
     // The list views' window class; the program may open this dialog before
     // any other that needs the common controls.
     RegisterControlClasses(ICC_LISTVIEW_CLASSES);
-    DialogBoxParamA(appState->instance, MAKEINTRESOURCEA(IDD_VERSION), owner, VersionDialogProc, 0);
+    DialogBoxParamW(appState->instance, MAKEINTRESOURCEW(IDD_VERSION), owner, VersionDialogProc, 0);
 }

@@ -9,6 +9,8 @@
 const char* const VERSION_STRING_ABSENT = "(error)";
 const char* const VERSION_STRING_EMPTY = "(null)";
 
+#include "wide_text.h"
+
 namespace {
 
 constexpr const char* TRANSLATION_PATH = "\\VarFileInfo\\Translation";
@@ -36,14 +38,29 @@ bool VersionInfo::Load(const char* name) {
     if (!name) return false;
     fileName = CopyOf(name);
     if (!fileName) return false;
+    return LoadResource(WideText(name));
+}
+
+bool VersionInfo::Load(const wchar_t* name) {
+    Clear();
+    if (!name) return false;
+    // Only kept for the record: a name without a Shift-JIS form is kept empty.
+    char shiftJis[MAX_PATH * 2] = {};
+    ShiftJisText(name, shiftJis, sizeof shiftJis);
+    fileName = CopyOf(shiftJis);
+    if (!fileName) return false;
+    return LoadResource(name);
+}
+
+bool VersionInfo::LoadResource(const wchar_t* name) {
     DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeA(fileName, &ignored);
+    const DWORD size = GetFileVersionInfoSizeW(name, &ignored);
     if (size == 0) return false;
     data = new (std::nothrow) char[size];
     void* value = nullptr;
     UINT length = 0;
-    if (!data || !GetFileVersionInfoA(fileName, 0, size, data) ||
-        !VerQueryValueA(data, TRANSLATION_PATH, &value, &length) ||
+    if (!data || !GetFileVersionInfoW(name, 0, size, data) ||
+        !VerQueryValueW(data, WideText(TRANSLATION_PATH), &value, &length) ||
         length != ONE_TRANSLATION_SIZE) {
         // Nothing half-read stays behind for GetString to answer from.
         delete[] data;
@@ -54,13 +71,29 @@ bool VersionInfo::Load(const char* name) {
     return true;
 }
 
-const char* VersionInfo::GetString(const char* key) const {
-    if (!data || !key) return VERSION_STRING_ABSENT;
-    char path[STRING_PATH_SIZE];
+bool VersionInfo::StringPath(const char* key, char (&path)[256]) const {
+    static_assert(sizeof path == STRING_PATH_SIZE, "one path size");
+    if (!data || !key) return false;
     const int written = std::snprintf(path, sizeof path, STRING_PATH_FORMAT,
                                       static_cast<unsigned>(LOWORD(translation)),
                                       static_cast<unsigned>(HIWORD(translation)), key);
-    if (written < 0 || static_cast<std::size_t>(written) >= sizeof path) return VERSION_STRING_ABSENT;
+    return written >= 0 && static_cast<std::size_t>(written) < sizeof path;
+}
+
+const wchar_t* VersionInfo::GetStringW(const char* key) const {
+    static const WideText absent(VERSION_STRING_ABSENT), empty(VERSION_STRING_EMPTY);
+    char path[STRING_PATH_SIZE];
+    if (!StringPath(key, path)) return absent;
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(data, WideText(path), &value, &length)) return absent;
+    if (length == 0) return empty;
+    return static_cast<const wchar_t*>(value);
+}
+
+const char* VersionInfo::GetString(const char* key) const {
+    char path[STRING_PATH_SIZE];
+    if (!StringPath(key, path)) return VERSION_STRING_ABSENT;
     void* value = nullptr;
     UINT length = 0;
     if (!VerQueryValueA(data, path, &value, &length)) return VERSION_STRING_ABSENT;

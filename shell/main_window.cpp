@@ -11,6 +11,7 @@
 #include "table_work.h"
 #include "tray_menu.h"
 #include "version_dialog.h"
+#include "wide_text.h"
 #include "window_services.h"
 
 const char* const TEXT_NO_MEMORY = "メモリの確保に失敗しました。";
@@ -65,10 +66,10 @@ bool StartUpSequence(HWND window) {
         return false;
     }
     // The library gets the window as its client value. An empty name (no
-    // settings file) binds nothing.
+    // settings file) binds nothing. The name is Shift-JIS on every system.
     const auto client = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window));
     const char* library = appState->aspiDll.String(0);
-    if (!library || !aspiBus.Load(client, library)) {
+    if (!library || !aspiBus.Load(client, WideText(library).Get())) {
         ErrorMessage(window, TEXT_ASPI_FAILED);
         return false;
     }

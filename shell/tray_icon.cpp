@@ -3,24 +3,28 @@
 #include <cstring>
 #include <new>
 
-BOOL(WINAPI* shellNotifyIcon)(DWORD, PNOTIFYICONDATAA) = Shell_NotifyIconA;
+#include "wide_text.h"
+
+BOOL(WINAPI* shellNotifyIcon)(DWORD, PNOTIFYICONDATAW) = Shell_NotifyIconW;
 
 const UINT taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
 
 namespace {
 
-constexpr std::size_t TITLE_CHARS = sizeof(NOTIFYICONDATAA::szInfoTitle) - 1;  // 63
-constexpr std::size_t TEXT_CHARS = sizeof(NOTIFYICONDATAA::szInfo) - 1;        // 255
+constexpr std::size_t TITLE_CHARS = sizeof(NOTIFYICONDATAW::szInfoTitle) / sizeof(wchar_t) - 1;  // 63
+constexpr std::size_t TEXT_CHARS = sizeof(NOTIFYICONDATAW::szInfo) / sizeof(wchar_t) - 1;        // 255
 constexpr DWORD ID_DELAY_MS = 10;
 
 static_assert(TITLE_CHARS == 63 && TEXT_CHARS == 255, "balloon field sizes");
 
-// Copies at most `limit` characters; the byte after them is always 0.
-void CopyCut(char* field, const char* text, std::size_t limit) {
-    std::size_t length = text ? std::strlen(text) : 0;
+// Copies at most `limit` characters of the Shift-JIS text; the character
+// after them is always 0. No double-byte character is cut in two.
+void CopyCut(wchar_t* field, const char* text, std::size_t limit) {
+    const WideText wide(text);
+    std::size_t length = wide.Length();
     if (length > limit) length = limit;
-    std::memcpy(field, text ? text : "", length);
-    field[length] = '\0';
+    std::memcpy(field, wide.Get(), length * sizeof(wchar_t));
+    field[length] = L'\0';
 }
 
 }  // namespace

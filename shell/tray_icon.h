@@ -10,8 +10,10 @@
 #include <cstdint>
 
 // Every shell call of TrayIcon goes through this pointer; it is
-// Shell_NotifyIconA unless a test puts a recorder in its place.
-extern BOOL(WINAPI* shellNotifyIcon)(DWORD message, PNOTIFYICONDATAA data);
+// Shell_NotifyIconW unless a test puts a recorder in its place. The balloon's
+// Shift-JIS texts are handed over in UTF-16, so they read right on any
+// Windows.
+extern BOOL(WINAPI* shellNotifyIcon)(DWORD message, PNOTIFYICONDATAW data);
 
 // The number RegisterWindowMessageA gives "TaskbarCreated", obtained once at
 // load time. The shell broadcasts it when it restarts; the icon must then be
@@ -25,9 +27,9 @@ std::uint32_t TimeDerivedId(const SYSTEMTIME& time);
 
 // Version-2 record size: no GUID and no balloon icon, which the shells of the
 // program's era do not know.
-constexpr DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V2_SIZE;
+constexpr DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAW_V2_SIZE;
 #if defined(_WIN32) && !defined(_WIN64)
-static_assert(TRAY_RECORD_SIZE == 488, "the version-2 record is 488 bytes on 32-bit Windows");
+static_assert(TRAY_RECORD_SIZE == 936, "the version-2 record is 936 bytes on 32-bit Windows");
 #endif
 
 struct TrayIconSlot {
@@ -56,9 +58,9 @@ public:
     void ReleaseIcon(std::uint32_t index);
 
     void SetCallbackMessage(UINT message);
-    // Cut to 63 characters.
+    // Shift-JIS, cut to 63 UTF-16 characters.
     void SetBalloonTitle(const char* text, DWORD infoFlags);
-    // Cut to 255 characters.
+    // Shift-JIS, cut to 255 UTF-16 characters.
     void SetBalloonText(const char* text, UINT timeoutMs);
 
     void Add(std::uint32_t index);
@@ -76,7 +78,7 @@ public:
     std::uint32_t slotCount;   // 0 while not created
     TrayIconSlot* slots;       // owned; null while not created
     HINSTANCE instance;        // where the icons are loaded from
-    NOTIFYICONDATAA notifyData;
+    NOTIFYICONDATAW notifyData;
 
 private:
     void Send(DWORD message, std::uint32_t index);

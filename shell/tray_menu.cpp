@@ -9,6 +9,7 @@
 #include "drive_table.h"
 #include "messages.h"
 #include "program_objects.h"
+#include "wide_text.h"
 #include "window_services.h"
 
 namespace {
@@ -49,9 +50,9 @@ template <std::size_t N>
 void AppendFixedItems(HMENU menu, const FixedItem (&items)[N]) {
     for (const FixedItem& item : items) {
         if (item.id)
-            AppendMenuA(menu, MF_STRING, item.id, item.text);
+            AppendMenuW(menu, MF_STRING, item.id, WideText(item.text));
         else
-            AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     }
 }
 
@@ -102,8 +103,8 @@ public:
         const bool ready = aspiBus.TestUnitReady(adapter, target, LUN) != 0;
         char text[2 * DRIVE_TEXT_SIZE];
         DeviceMenuText(text, id.product, sizeof id.product);
-        AppendMenuA(menu_, MF_POPUP | (ready ? MF_CHECKED : MF_UNCHECKED),
-                    reinterpret_cast<UINT_PTR>(sub), text);
+        AppendMenuW(menu_, MF_POPUP | (ready ? MF_CHECKED : MF_UNCHECKED),
+                    reinterpret_cast<UINT_PTR>(sub), WideText(text));
         FillDeviceMenu(sub, adapter, target, type, ready);
         return true;
     }
@@ -125,20 +126,20 @@ private:
         const UINT off = Grayed(!addressable);
 
         if (type == DEVTYPE_CDROM) {
-            AppendMenuA(sub, MF_STRING | Grayed(blocked) | off, id(cmd::EJECT_BASE), TextOf(state.menuOpen));
-            AppendMenuA(sub, MF_STRING | Grayed(blocked) | off, id(cmd::LOAD_BASE), TextOf(state.menuClose));
+            AppendMenuW(sub, MF_STRING | Grayed(blocked) | off, id(cmd::EJECT_BASE), WideText(TextOf(state.menuOpen)));
+            AppendMenuW(sub, MF_STRING | Grayed(blocked) | off, id(cmd::LOAD_BASE), WideText(TextOf(state.menuClose)));
             if (state.useOpenClose)
-                AppendMenuA(sub, MF_STRING | Grayed(blocked || state.openCloseTimerId != 0) | off,
-                            id(cmd::OPEN_CLOSE_BASE), TextOf(state.menuOpenClose));
+                AppendMenuW(sub, MF_STRING | Grayed(blocked || state.openCloseTimerId != 0) | off,
+                            id(cmd::OPEN_CLOSE_BASE), WideText(TextOf(state.menuOpenClose)));
         } else {
-            AppendMenuA(sub, MF_STRING | Grayed(blocked) | off, id(cmd::EJECT_BASE), TextOf(state.menuEject));
+            AppendMenuW(sub, MF_STRING | Grayed(blocked) | off, id(cmd::EJECT_BASE), WideText(TextOf(state.menuEject)));
         }
         if (canLock) {
-            AppendMenuA(sub, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(sub, MF_SEPARATOR, 0, nullptr);
             if (locked)
-                AppendMenuA(sub, MF_STRING | Grayed(!ready) | off, id(cmd::UNLOCK_BASE), TextOf(state.menuUnlock));
+                AppendMenuW(sub, MF_STRING | Grayed(!ready) | off, id(cmd::UNLOCK_BASE), WideText(TextOf(state.menuUnlock)));
             else
-                AppendMenuA(sub, MF_STRING | Grayed(!ready) | off, id(cmd::LOCK_BASE), TextOf(state.menuLock));
+                AppendMenuW(sub, MF_STRING | Grayed(!ready) | off, id(cmd::LOCK_BASE), WideText(TextOf(state.menuLock)));
         }
     }
 
@@ -239,23 +240,23 @@ void AppendSpeedMenuItems(HWND, HMENU menu) {
             // Not left out: the user sees that this drive takes no speed.
             char item[2 * DRIVE_TEXT_SIZE + 32];
             std::snprintf(item, sizeof item, "%s\t%s", text, SPEED_NOT_SETTABLE);
-            AppendMenuA(menu, MF_STRING | MF_GRAYED, 0, item);
+            AppendMenuW(menu, MF_STRING | MF_GRAYED, 0, WideText(item));
             continue;
         }
         if (state.skip[d] == SKIP_CONTROL) {
-            AppendMenuA(menu, MF_STRING | MF_GRAYED, 0, text);
+            AppendMenuW(menu, MF_STRING | MF_GRAYED, 0, WideText(text));
             continue;
         }
         HMENU sub = CreatePopupMenu();
         if (!sub) continue;
-        AppendMenuA(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), text);
+        AppendMenuW(menu, MF_POPUP, reinterpret_cast<UINT_PTR>(sub), WideText(text));
         for (std::uint32_t k = 0; k < speedCount; ++k) {
             const std::uint16_t speed = drive.speeds[k];
             char item[32];
             std::snprintf(item, sizeof item, SPEED_ITEM_FORMAT, static_cast<int>(speed),
                           static_cast<int>(CdromDevice::SpeedToFactor(speed)));
-            AppendMenuA(sub, MF_STRING | (speed == drive.currentSpeed ? MF_CHECKED : MF_UNCHECKED),
-                        cmd::SpeedId(d, k), item);
+            AppendMenuW(sub, MF_STRING | (speed == drive.currentSpeed ? MF_CHECKED : MF_UNCHECKED),
+                        cmd::SpeedId(d, k), WideText(item));
         }
     }
     AppendFixedItems(menu, settingsFileItems);

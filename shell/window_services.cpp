@@ -1,6 +1,7 @@
 #include "window_services.h"
 
 #include "appstate.h"
+#include "wide_text.h"
 
 namespace {
 
@@ -14,11 +15,11 @@ constexpr DWORD VERSION_9X_BIT = 0x80000000u;
 }  // namespace
 
 int ErrorMessage(HWND owner, const char* text) {
-    return MessageBoxA(owner, text, ERROR_CAPTION, MB_FORM_ERROR);
+    return MessageBoxW(owner, WideText(text), WideText(ERROR_CAPTION), MB_FORM_ERROR);
 }
 
 int ConfirmMessage(HWND owner, const char* text) {
-    return MessageBoxA(owner, text, CONFIRM_CAPTION, MB_FORM_CONFIRM);
+    return MessageBoxW(owner, WideText(text), WideText(CONFIRM_CAPTION), MB_FORM_CONFIRM);
 }
 
 // Without a state record there is no setting to silence the box: a report

@@ -8,11 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "dialog_face.h"
 #include "drive_fixture.h"
+#include "main_window.h"
 #include "resource_ids.h"
+#include "sjis_text.h"
 #include "settings.h"
 #include "table_work.h"
 #include "version_dialog.h"
@@ -35,19 +39,16 @@ std::string ThreeDrives(const std::string& extra = "") {
            extra;
 }
 
-std::string Text(HWND window) {
-    char text[512] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
-}
+// Texts are read back as Unicode, as Shift-JIS for the comparisons.
+std::string Text(HWND window) { return testsupport::WindowText(window); }
 
 std::vector<std::string> ListTexts(HWND list) {
     std::vector<std::string> out;
-    const int count = static_cast<int>(SendMessageA(list, CB_GETCOUNT, 0, 0));
+    const int count = static_cast<int>(SendMessageW(list, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i) {
-        char text[256] = {};
-        SendMessageA(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
-        out.push_back(text);
+        wchar_t text[256] = {};
+        SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        out.push_back(testsupport::Sjis(text));
     }
     return out;
 }
@@ -59,24 +60,35 @@ struct FileDialogCall {
     std::string title, filter, initialFolder, initialName, defaultExtension;
     DWORD filterIndex = 0, maxFile = 0, flags = 0;
     const char* answer = nullptr;  // null: the user cancels
+    std::wstring wideAnswer;
 } fileDialog;
 
-BOOL WINAPI FakeOpenFileDialog(LPOPENFILENAMEA choice) {
+// The texts it is given are Unicode; kept as Shift-JIS. The answer is
+// Shift-JIS, or UTF-16 in wideAnswer.
+BOOL WINAPI FakeOpenFileDialog(LPOPENFILENAMEW choice) {
+    using testsupport::Sjis;
     fileDialog.called = true;
     fileDialog.owner = choice->hwndOwner;
-    fileDialog.title = choice->lpstrTitle ? choice->lpstrTitle : "(null)";
-    const char* end = choice->lpstrFilter;
-    while (*end) end += std::strlen(end) + 1;
-    fileDialog.filter.assign(choice->lpstrFilter, end + 1);
-    fileDialog.initialFolder = choice->lpstrInitialDir ? choice->lpstrInitialDir : "(null)";
-    fileDialog.initialName = choice->lpstrFile;
-    fileDialog.defaultExtension = choice->lpstrDefExt ? choice->lpstrDefExt : "(null)";
+    fileDialog.title = choice->lpstrTitle ? Sjis(choice->lpstrTitle) : "(null)";
+    fileDialog.filter.clear();
+    for (const wchar_t* part = choice->lpstrFilter;; part += std::wcslen(part) + 1) {
+        fileDialog.filter += Sjis(part) + '\0';
+        if (!*part) break;
+    }
+    fileDialog.initialFolder = choice->lpstrInitialDir ? Sjis(choice->lpstrInitialDir) : "(null)";
+    fileDialog.initialName = Sjis(choice->lpstrFile);
+    fileDialog.defaultExtension = choice->lpstrDefExt ? Sjis(choice->lpstrDefExt) : "(null)";
     fileDialog.filterIndex = choice->nFilterIndex;
     fileDialog.maxFile = choice->nMaxFile;
     fileDialog.flags = choice->Flags;
+    if (!fileDialog.wideAnswer.empty()) {
+        std::wcscpy(choice->lpstrFile, fileDialog.wideAnswer.c_str());
+        return TRUE;
+    }
     if (!fileDialog.answer) return FALSE;
-    std::strcpy(choice->lpstrFile, fileDialog.answer);
-    return TRUE;
+    const int n = MultiByteToWideChar(932, 0, fileDialog.answer, -1, choice->lpstrFile,
+                                      static_cast<int>(choice->nMaxFile));
+    return n > 0;
 }
 
 SettingsDialogState* NoMemory() { return nullptr; }
@@ -94,7 +106,7 @@ protected:
     void TearDown() override {
         if (dialog && IsWindow(dialog)) DestroyWindow(dialog);
         AllocateSettingsState = saved;
-        OpenFileDialog = GetOpenFileNameA;
+        OpenFileDialog = GetOpenFileNameW;
         DriveFixture::TearDown();
     }
 
@@ -115,7 +127,7 @@ protected:
     }
 
     HWND Open() {
-        dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_SETTINGS),
+        dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS),
                                     nullptr, SettingsDialogProc, 0);
         return dialog;
     }
@@ -185,13 +197,13 @@ TEST_F(SettingsDialogTest, FrameTabsPagesIconAndPlace) {
         SendMessageA(settingsState->tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
         MapWindowPoints(settingsState->tab, dialog, reinterpret_cast<POINT*>(&area), 2);
         for (int i = 0; i < 3; ++i) {
-            char text[32] = {};
-            TCITEMA item = {};
+            wchar_t text[32] = {};
+            TCITEMW item = {};
             item.mask = TCIF_TEXT;
             item.pszText = text;
-            item.cchTextMax = sizeof text;
-            SendMessageA(settingsState->tab, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
-            EXPECT_STREQ(tabs[i], text);
+            item.cchTextMax = 32;
+            SendMessageW(settingsState->tab, TCM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
+            EXPECT_EQ(tabs[i], testsupport::Sjis(text));
             EXPECT_EQ(dialog, GetParent(Page(i)));
             EXPECT_TRUE(GetWindowLongA(Page(i), GWL_STYLE) & WS_CHILD);
             EXPECT_TRUE(GetWindowLongA(Page(i), GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
@@ -402,6 +414,44 @@ TEST_F(SettingsDialogTest, LibraryChoice) {
     }
 }
 
+// The path comes back from the dialog in UTF-16 and is kept in Shift-JIS:
+// a Japanese folder name is stored as such; a path Shift-JIS cannot hold is
+// refused with a box and the button keeps its text.
+TEST_F(SettingsDialogTest, LibraryChoiceInShiftJis) {
+    Start();
+    appState->aspiDll = "C:\\模擬\\WNASPI32.DLL";
+    fileDialog.answer = "C:\\表示\\NEROASPI.DLL";
+    ASSERT_NE(nullptr, Open());
+    Click(PAGE_COMMON, IDC_ASPI_DLL);
+    EXPECT_EQ("WNASPI32.DLL", fileDialog.initialName);
+    EXPECT_EQ("C:\\表示\\NEROASPI.DLL", Text(Item(PAGE_COMMON, IDC_ASPI_DLL)));
+    Command(IDOK);
+    EXPECT_STREQ("C:\\表示\\NEROASPI.DLL", appState->aspiDll.String(0));
+    EXPECT_NE(std::string::npos, ReadSettingsFile().find("ASPIDLL=C:\\表示\\NEROASPI.DLL\r\n"));
+    ASSERT_EQ(1u, boxes->Count());
+
+    boxes->Clear();
+    fileDialog = FileDialogCall();
+    fileDialog.wideAnswer = L"C:\\\u00c9lan\\WNASPI32.DLL";
+    ASSERT_NE(nullptr, Open());
+    Click(PAGE_COMMON, IDC_ASPI_DLL);
+    ASSERT_EQ(1u, boxes->Count());
+    EXPECT_EQ("選択したファイルの名前はKORVEX.INIに書き込めません。", boxes->Boxes()[0].text);
+    EXPECT_EQ("エラー情報", boxes->Boxes()[0].caption);
+    EXPECT_EQ(dialog, boxes->Boxes()[0].owner);  // the page's top-level window
+    EXPECT_EQ("C:\\表示\\NEROASPI.DLL", Text(Item(PAGE_COMMON, IDC_ASPI_DLL)));
+    Command(IDOK);
+    EXPECT_STREQ("C:\\表示\\NEROASPI.DLL", appState->aspiDll.String(0));
+    EXPECT_EQ(1u, boxes->Count());
+    // A button text with no Shift-JIS form (put there by no one but a test)
+    // leaves the stored name.
+    ASSERT_NE(nullptr, Open());
+    SetWindowTextW(Item(PAGE_COMMON, IDC_ASPI_DLL), L"C:\\\u00c9lan\\X.DLL");
+    Command(IDOK);
+    EXPECT_STREQ("C:\\表示\\NEROASPI.DLL", appState->aspiDll.String(0));
+    EXPECT_EQ(1u, boxes->Count());
+}
+
 TEST(SplitPathTest, AtTheLastBackslashThatIsNoTrailByte) {
     struct Case {
         const char* path;
@@ -495,6 +545,32 @@ TEST_F(SettingsDialogTest, DrivePageListsDrivesWithSpeedsUnderTheirTableIndexes)
     EXPECT_EQ(15, appState->drives[2].spinDown);
     EXPECT_EQ((std::vector<std::string>{"0:1 bb000583", "0:1 55100000", "1:3 bb0002c2", "1:3 55100000"}),
               Applied());
+}
+
+// Disabled, hidden, then shown again with "disabled" still ticked: the
+// drive is kept disabled, and OK sends it neither speed nor spin-down.
+TEST_F(SettingsDialogTest, AHiddenDriveShownAgainStaysDisabled) {
+    Start();
+    ASSERT_NE(nullptr, Open());
+    Choose(PAGE_DRIVE, IDC_DRIVE_SPEED, 0);
+    Click(PAGE_DRIVE, IDC_DRIVE_DISABLED);
+    Click(PAGE_DRIVE, IDC_DRIVE_HIDDEN);
+    Click(PAGE_DRIVE, IDC_DRIVE_HIDDEN);
+    // Picked again, the drive shows what the working copy holds.
+    Choose(PAGE_DRIVE, IDC_DRIVE_LIST, 1);
+    Choose(PAGE_DRIVE, IDC_DRIVE_LIST, 0);
+    EXPECT_TRUE(Checked(PAGE_DRIVE, IDC_DRIVE_DISABLED));
+    EXPECT_FALSE(Checked(PAGE_DRIVE, IDC_DRIVE_HIDDEN));
+    EXPECT_TRUE(Enabled(PAGE_DRIVE, IDC_DRIVE_HIDDEN));
+    EXPECT_FALSE(Enabled(PAGE_DRIVE, IDC_DRIVE_SPEED));
+    EXPECT_FALSE(Enabled(PAGE_DRIVE, IDC_DRIVE_SPIN_DOWN));
+    Command(IDOK);
+    EXPECT_EQ((std::vector<std::uint32_t>{1, 0, 0}),
+              (std::vector<std::uint32_t>(appState->skip, appState->skip + 3)));
+    EXPECT_NE(std::string::npos, ReadSettingsFile().find("[CDROM00]\r\nSkip=1\r\n"));
+    EXPECT_EQ((std::vector<std::string>{"1:3 bb000583", "1:3 55100000"}), Applied());
+    EXPECT_EQ("4234", StateOf(*sim, "0:1:0", "speed"));
+    EXPECT_EQ(0u, boxes->Count());
 }
 
 TEST_F(SettingsDialogTest, WithoutADriveWithSpeedsNothingOnTheDrivePageCanBeEdited) {
@@ -677,6 +753,75 @@ TEST_F(SettingsDialogTest, OkDuringARescanWaitsForIt) {
     EXPECT_EQ(nullptr, appState->settingsDialog);
     EXPECT_EQ(1, appState->swapMenu);
     EXPECT_NE(std::string::npos, ReadSettingsFile().find("SwapMenu=1\r\n"));
+}
+
+// The program's window went (its WM_DESTROY ran the shutdown) while the
+// dialog's own loop kept running: OK then neither writes the file nor reads
+// it back into the program.
+TEST_F(SettingsDialogTest, OkAfterTheShutdownNeitherSavesNorReloads) {
+    Start();
+    SaveSettings();
+    const std::string file = ReadSettingsFile();
+    ASSERT_NE(nullptr, Open());
+    Click(PAGE_COMMON, IDC_SWAP_MENU);
+    Choose(PAGE_DRIVE, IDC_DRIVE_SPEED, 0);
+    ShutdownSequence(nullptr);
+    Command(IDOK);
+    EXPECT_EQ(file, ReadSettingsFile());
+    EXPECT_EQ(0, appState->settingsLoaded);
+    EXPECT_EQ(nullptr, appState->settingsDialog);
+    EXPECT_EQ(nullptr, settingsState);
+    EXPECT_FALSE(IsWindowVisible(dialog));
+    EXPECT_EQ(0u, boxes->Count());
+}
+
+HFONT FontOf(HWND window) { return reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)); }
+
+BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+    return TRUE;
+}
+
+// Where the face the templates ask for shows no Japanese, the dialog and all
+// its controls get one that does, in the same size; where it does, nothing
+// changes.
+TEST_F(SettingsDialogTest, AFaceThatShowsJapanese) {
+    Start();
+    wchar_t face[LF_FACESIZE] = {};
+    ASSERT_TRUE(JapaneseFace(face));
+    EXPECT_NE(L'@', face[0]);
+    HFONT japanese = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, face);
+    // Arial is DejaVu Sans here: no Japanese characters.
+    HFONT latin = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, L"Arial");
+    EXPECT_TRUE(FontShowsJapanese(japanese));
+    EXPECT_FALSE(FontShowsJapanese(latin));
+    EXPECT_FALSE(FontShowsJapanese(nullptr));
+
+    ASSERT_NE(nullptr, Open());
+    HWND page = Page(PAGE_COMMON);
+    std::vector<HWND> controls;
+    EnumChildWindows(page, CollectChild, reinterpret_cast<LPARAM>(&controls));
+    ASSERT_FALSE(controls.empty());
+    // The template's face shows Japanese here: the page keeps its font.
+    const HFONT template_font = FontOf(page);
+    EXPECT_TRUE(FontShowsJapanese(template_font));
+    KeepJapaneseReadable(page);
+    EXPECT_EQ(template_font, FontOf(page));
+
+    for (HWND control : controls) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(latin), FALSE);
+    ASSERT_TRUE(GiveJapaneseFont(page, latin));
+    const HFONT given = FontOf(controls[0]);
+    EXPECT_NE(latin, given);
+    EXPECT_TRUE(FontShowsJapanese(given));
+    for (HWND control : controls) EXPECT_EQ(given, FontOf(control));
+    LOGFONTW was = {}, now = {};
+    GetObjectW(latin, sizeof was, &was);
+    GetObjectW(given, sizeof now, &now);
+    EXPECT_EQ(was.lfHeight, now.lfHeight);
+    EXPECT_EQ(SHIFTJIS_CHARSET, now.lfCharSet);
+    DestroyWindow(dialog);
+    DeleteObject(japanese);
+    DeleteObject(latin);
 }
 
 // Runs modally: a command that comes while it is open opens no second one.

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "sjis_text.h"
 #include "appstate.h"
 #include "drive_fixture.h"
 #include "drive_table.h"
@@ -43,22 +44,20 @@ const std::vector<std::string> kEntries = {
 
 const char* const kSimDescription = "korvex 模擬 ASPI32 バス";
 
-std::string ItemText(HWND dialog, int id) {
-    char text[512] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
+// Texts are read back as Unicode, as Shift-JIS for the comparisons.
+std::string ItemText(HWND dialog, int id) { return testsupport::WindowText(GetDlgItem(dialog, id)); }
 
 // Every column's title and width; each is left-aligned and its own sub-item.
 std::vector<Column> Columns(HWND list) {
     std::vector<Column> out;
     for (int i = 0;; ++i) {
-        char title[64] = {};
-        LVCOLUMNA column = {};
+        wchar_t wide[64] = {};
+        LVCOLUMNW column = {};
         column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-        column.pszText = title;
-        column.cchTextMax = sizeof title;
-        if (!SendMessageA(list, LVM_GETCOLUMNA, i, reinterpret_cast<LPARAM>(&column))) break;
+        column.pszText = wide;
+        column.cchTextMax = 64;
+        if (!SendMessageW(list, LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column))) break;
+        const std::string title = testsupport::Sjis(wide);
         EXPECT_EQ(LVCFMT_LEFT, column.fmt & LVCFMT_JUSTIFYMASK) << title;
         EXPECT_EQ(i, column.iSubItem) << title;
         out.push_back({title, column.cx});
@@ -73,13 +72,13 @@ Rows Cells(HWND list) {
     for (int row = 0; row < count; ++row) {
         std::vector<std::string> cells;
         for (int column = 0; column < columns; ++column) {
-            char text[512] = {};
-            LVITEMA item = {};
+            wchar_t text[512] = {};
+            LVITEMW item = {};
             item.iSubItem = column;
             item.pszText = text;
-            item.cchTextMax = sizeof text;
-            SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-            cells.push_back(text);
+            item.cchTextMax = 512;
+            SendMessageW(list, LVM_GETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
+            cells.push_back(testsupport::Sjis(text));
         }
         rows.push_back(cells);
     }
@@ -132,7 +131,7 @@ protected:
     }
 
     HWND Open() {
-        dialog = CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDD_VERSION),
+        dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_VERSION),
                                     nullptr, VersionDialogProc, 0);
         return dialog;
     }
@@ -160,9 +159,7 @@ TEST_F(VersionDialogTest, ShowsTheProgramsTitleLinesInTheirFonts) {
     ASSERT_NE(nullptr, Open());
     EXPECT_EQ(dialog, appState->versionDialog);
 
-    char caption[64] = {};
-    GetWindowTextA(dialog, caption, sizeof caption);
-    EXPECT_STREQ("バージョン情報", caption);
+    EXPECT_EQ("バージョン情報", testsupport::WindowText(dialog));
     EXPECT_EQ("korvex CD-ROM Drive Controller", ItemText(dialog, IDC_VERSION_TITLE));
     EXPECT_EQ("Version 1.0.0", ItemText(dialog, IDC_VERSION_NUMBER));
     EXPECT_EQ("Copyright (C) 2026 the korvex authors", ItemText(dialog, IDC_VERSION_COPYRIGHT));

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "sim_fixture.h"
+#include "sjis_text.h"
 
 namespace {
 
@@ -19,12 +20,20 @@ TEST(VersionInfoTest, ReadsTheOneTranslationAndItsStrings) {
     ASSERT_TRUE(info.Load(path.c_str()));
     EXPECT_EQ(0x04B00411u, info.translation);
     EXPECT_EQ(path, info.fileName);
-    EXPECT_STREQ("korvex 模擬 ASPI32 バス", info.GetString("FileDescription"));
+    // What the dialogs show: the UTF-16 text, here as Shift-JIS.
+    EXPECT_EQ("korvex 模擬 ASPI32 バス", testsupport::Sjis(info.GetStringW("FileDescription")));
+    EXPECT_STREQ(L"1.0.0", info.GetStringW("FileVersion"));
+    // In the ANSI code page: the Japanese text reads right only where it is 932.
+    if (GetACP() == 932) {
+        EXPECT_STREQ("korvex 模擬 ASPI32 バス", info.GetString("FileDescription"));
+    }
     EXPECT_STREQ("1.0.0", info.GetString("FileVersion"));
-    EXPECT_STREQ("(error)", info.GetString("LegalCopyright"));
-    EXPECT_STREQ("(error)", info.GetString(nullptr));
-    // A key too long for any query path names nothing.
-    EXPECT_STREQ("(error)", info.GetString(std::string(300, 'K').c_str()));
+    const std::string longKey(300, 'K');
+    for (const char* key : {"LegalCopyright", static_cast<const char*>(nullptr), longKey.c_str()}) {
+        // A key too long for any query path names nothing.
+        EXPECT_STREQ("(error)", info.GetString(key));
+        EXPECT_STREQ(L"(error)", info.GetStringW(key));
+    }
 }
 
 TEST(VersionInfoTest, AsksInTheFilesOwnTranslationInLowerCaseHex) {
@@ -33,6 +42,7 @@ TEST(VersionInfoTest, AsksInTheFilesOwnTranslationInLowerCaseHex) {
     EXPECT_EQ(0x04E40409u, info.translation);
     EXPECT_STREQ("read through 040904e4", info.GetString("Comments"));
     EXPECT_STREQ("(null)", info.GetString("FileDescription"));
+    EXPECT_STREQ(L"(null)", info.GetStringW("FileDescription"));
     EXPECT_STREQ("(error)", info.GetString("FileVersion"));
 }
 
@@ -53,7 +63,7 @@ TEST(VersionInfoTest, RefusesFilesWithoutExactlyOneTranslation) {
         EXPECT_STREQ("(error)", info.GetString("FileVersion")) << name;
     }
     VersionInfo info;
-    EXPECT_FALSE(info.Load(nullptr));
+    EXPECT_FALSE(info.Load(static_cast<const char*>(nullptr)));
     EXPECT_EQ(nullptr, info.fileName);
 }
 

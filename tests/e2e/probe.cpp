@@ -36,10 +36,18 @@
 //                               for a click
 //   korvexprobe tab TITLE INDEX the screen point at the middle of that tab item
 //                               of the dialog's tab control
+//   korvexprobe menu-items      the items of each pop-up menu the program shows,
+//                               read inside the program by korvexpeek.dll:
+//                               "menu", then one indented line per item, its
+//                               text with " >" for a sub-menu and the marks
+//                               "checked", "grayed"; "-" for a separator
 //
-// Texts are printed as UTF-8, line feeds inside a text as "\n".
+// Texts are printed as UTF-8, line feeds inside a text as "\n". The
+// arguments are taken as Unicode, so titles match on any code page; a tab
+// control lists its tabs as "tabs A|B|C".
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -296,11 +304,11 @@ int Resources(const char* file) {
 }
 
 
-// The arguments come in the ANSI code page (932 here).
+// The arguments as UTF-8 (main converts them from the Unicode command line).
 std::wstring Wide(const char* text) {
-    int size = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
     std::wstring out(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &out[0], size);
+    MultiByteToWideChar(CP_UTF8, 0, text, -1, &out[0], size);
     out.resize(out.size() - 1);
     return out;
 }
@@ -426,6 +434,20 @@ void DescribeControl(HWND child, const std::string& indent) {
     } else if (kind == "Button" && (style & BS_TYPEMASK) == BS_AUTOCHECKBOX) {
         const bool checked = SendQuick(child, BM_GETCHECK, 0, 0) == BST_CHECKED;
         Print(id + (checked ? " [x] " : " [ ] ") + TextOf(child) + disabled);
+    } else if (kind == "SysTabControl32") {
+        RemoteBlock block(child, REMOTE_TEXT_OFFSET + REMOTE_TEXT_CHARS * sizeof(wchar_t));
+        std::string tabs;
+        const int count = static_cast<int>(SendQuick(child, TCM_GETITEMCOUNT, 0, 0));
+        for (int i = 0; block.Ok() && i < count; ++i) {
+            TCITEMW item = {};
+            item.mask = TCIF_TEXT;
+            item.pszText = reinterpret_cast<wchar_t*>(block.At(REMOTE_TEXT_OFFSET));
+            item.cchTextMax = REMOTE_TEXT_CHARS;
+            block.Write(0, &item, sizeof item);
+            SendQuick(child, TCM_GETITEMW, i, reinterpret_cast<LPARAM>(block.At(0)));
+            tabs += (i ? "|" : "") + Utf8(RemoteText(block));
+        }
+        Print(id + " tabs " + tabs);
     } else if (kind == "ComboBox") {
         Print(id + " list \"" + TextOf(child) + "\" of " + ComboEntries(child) + disabled);
     } else {
@@ -485,9 +507,61 @@ int Point(const char* title, const char* id) {
     return 0;
 }
 
+// The menus of the program's thread, read by korvexpeek.dll inside it.
+std::string peeked;
+
+LRESULT CALLBACK Receive(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_COPYDATA) {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        peeked.assign(static_cast<const char*>(data->lpData), data->cbData);
+        return TRUE;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+int MenuItems() {
+    HWND program = FindWindowA(MAIN_NAME, MAIN_NAME);
+    if (!program) return 1;
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring dll = path;
+    dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"korvexpeek.dll";
+    HMODULE peek = LoadLibraryW(dll.c_str());
+    auto hook = peek ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(peek, "PeekHook"))) : nullptr;
+    if (!hook) return 1;
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = Receive;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"KorvexProbeReceiver";
+    RegisterClassW(&windowClass);
+    HWND receiver = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                    nullptr, windowClass.hInstance, nullptr);
+    HHOOK installed = SetWindowsHookExW(WH_CALLWNDPROC, hook, peek,
+                                        GetWindowThreadProcessId(program, nullptr));
+    if (!receiver || !installed) return 1;
+    DWORD_PTR ignored = 0;
+    SendMessageTimeoutW(program, RegisterWindowMessageW(L"KorvexProbePeekMenus"), 0,
+                        reinterpret_cast<LPARAM>(receiver), SMTO_NORMAL, 5000, &ignored);
+    UnhookWindowsHookEx(installed);
+    DestroyWindow(receiver);
+    if (peeked.empty()) return 1;
+    if (peeked.back() == '\n') peeked.pop_back();
+    Print(peeked);
+    return 0;
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int main(int, char**) {
+    // The arguments from the Unicode command line, as UTF-8.
+    int argc = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &argc);
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) args.push_back(Utf8(wide[i]));
+    std::vector<char*> pointers;
+    for (std::string& a : args) pointers.push_back(&a[0]);
+    char** argv = pointers.data();
+    if (argc > 1 && args[1] == "menu-items") return MenuItems();
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "windows") return Windows();
     if (command == "find") return Find();

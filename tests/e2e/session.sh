@@ -29,7 +29,10 @@ desktop_start() {
   E2E_SCREENS="$(dirname "$E2E_BUILD")/screens"
   local scripts
   scripts=$(cd "$(dirname "${BASH_SOURCE[0]}")/../../scripts" && pwd)
-  export WINEPREFIX=$2 WINEDEBUG=-all LC_ALL=ja_JP.UTF-8 LANG=ja_JP.UTF-8
+  # The locale gives Wine its ANSI code page: 932 unless E2E_LOCALE names
+  # another (en_US.UTF-8: 1252, as on an English Windows).
+  local locale=${E2E_LOCALE:-ja_JP.UTF-8}
+  export WINEPREFIX=$2 WINEDEBUG=-all LC_ALL=$locale LANG=$locale
   # Never lean on the unit tests' prefix or its warmed-up services.
   unset KORVEX_WINE_WARM WINESERVER
   if [ "${KORVEX_USE_DISPLAY:-0}" != 1 ]; then
@@ -89,6 +92,8 @@ settings_file() { printf '%s' "$WINEPREFIX/drive_c/windows/KORVEX.INI"; }
 # Writes KORVEX.INI from standard input, with the CRLF line ends of the
 # profile functions.
 write_settings() { sed 's/$/\r/' >"$(settings_file)"; }
+# Adds lines to it the same way.
+write_settings_append() { sed 's/$/\r/' >>"$(settings_file)"; }
 
 korvex_start() {
   (cd "$E2E_BIN" && exec "$E2E_WINE" korvex.exe "$@" </dev/null >/dev/null 2>&1) &

@@ -34,11 +34,11 @@ protected:
         EXPECT_EQ(static_cast<UINT>(NIF_ICON | NIF_INFO), call.data.uFlags);
         EXPECT_EQ(window, call.data.hWnd);
         EXPECT_EQ(eventtest::TRAY_ID, call.data.uID);
-        EXPECT_STREQ("ROTAVA", call.data.szInfoTitle);
+        EXPECT_STREQ("ROTAVA", call.infoTitle.c_str());
         EXPECT_EQ(static_cast<DWORD>(NIIF_INFO), call.data.dwInfoFlags);
         EXPECT_EQ(10000u, call.data.uTimeout);
-        EXPECT_STREQ(appState->balloonText, call.data.szInfo);
-        return call.data.szInfo;
+        EXPECT_STREQ(appState->balloonText, call.info.c_str());
+        return call.info.c_str();
     }
 };
 

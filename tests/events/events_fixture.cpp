@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "program_objects.h"
+#include "sjis_text.h"
 
 namespace eventtest {
 
@@ -43,10 +44,8 @@ void DescribeMenu(HMENU menu, std::vector<std::string>& out, const std::string& 
             out.push_back(indent + "-");
             continue;
         }
-        char text[128] = {};
-        GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof text, MF_BYPOSITION);
         HMENU sub = GetSubMenu(menu, i);
-        std::string line = indent + text;
+        std::string line = indent + testsupport::MenuText(menu, static_cast<UINT>(i));
         if (sub) {
             line += " >";
         } else {

@@ -49,7 +49,7 @@ TEST_F(Resume, AutomaticResumeReappliesTheSettingsAndShowsTheBalloon) {
     }
     ASSERT_EQ(1u, Calls().size());
     EXPECT_EQ(static_cast<UINT>(NIF_ICON | NIF_INFO), Calls()[0].data.uFlags);
-    EXPECT_STREQ("CD-ROM DRIVE     x12 (2sec)", Calls()[0].data.szInfo);
+    EXPECT_STREQ("CD-ROM DRIVE     x12 (2sec)", Calls()[0].info.c_str());
     EXPECT_EQ(0u, boxes->Count());
 }
 

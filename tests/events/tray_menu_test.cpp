@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "sjis_text.h"
 #include "command_ids.h"
 #include "events_fixture.h"
 #include "messages.h"

@@ -22,6 +22,15 @@ using drivetest::ReadSettingsFile;
 using drivetest::WriteSettingsFile;
 
 namespace {
+// The test's own Shift-JIS paths in UTF-16.
+std::wstring Wide(const char* text) {
+    wchar_t out[MAX_PATH * 2] = {};
+    MultiByteToWideChar(932, 0, text, -1, out, MAX_PATH * 2);
+    return out;
+}
+}  // namespace
+
+namespace {
 
 using testsupport::ShellCall;
 std::vector<ShellCall>& calls = testsupport::ShellCalls();
@@ -165,14 +174,35 @@ TEST_F(MainWindowTest, StartUpBindsTheBusAddsTheIconAndShowsTheBalloon) {
     EXPECT_EQ(static_cast<DWORD>(NIM_MODIFY), calls[1].message);
     EXPECT_EQ(static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_INFO), calls[1].data.uFlags);
     EXPECT_EQ(trayIcon.slots[5].icon, calls[1].data.hIcon);
-    EXPECT_STREQ(kBalloon, calls[1].data.szInfo);
-    EXPECT_STREQ("ROTAVA", calls[1].data.szInfoTitle);
+    EXPECT_STREQ(kBalloon, calls[1].info.c_str());
+    EXPECT_STREQ("ROTAVA", calls[1].infoTitle.c_str());
     EXPECT_EQ(static_cast<DWORD>(NIIF_INFO), calls[1].data.dwInfoFlags);
     EXPECT_EQ(10000u, calls[1].data.uTimeout);
 
     EXPECT_EQ(static_cast<DWORD>(IDLE_PRIORITY_CLASS), GetPriorityClass(GetCurrentProcess()));
     EXPECT_FALSE(Pump());  // nothing closes the window
     EXPECT_TRUE(IsWindow(window));
+}
+
+// ASPIDLL is Shift-JIS on every system: a library in a folder with a
+// Japanese name loads whatever the ANSI code page is.
+TEST_F(MainWindowTest, ALibraryInAFolderWithAJapaneseNameLoads) {
+    UseSimulatedBus();
+    const std::wstring folder = std::wstring(Wide(simtest::Library("").c_str())) + L"\u6a21\u64ec\u30d0\u30b9";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring copy = folder + L"\\simaspi.dll";
+    ASSERT_TRUE(CopyFileW(Wide(simtest::Library("simaspi.dll").c_str()).c_str(), copy.c_str(), FALSE));
+    appState->aspiDll = (simtest::Library("") + "模擬バス\\simaspi.dll").c_str();
+    ASSERT_NE(nullptr, Start());
+    EXPECT_EQ(0u, boxes->Count());
+    EXPECT_EQ(9u, aspiBus.GetEntryCount());
+    EXPECT_EQ(2u, appState->driveCount);
+    ASSERT_EQ(2u, calls.size());
+    EXPECT_STREQ(kBalloon, calls[1].info.c_str());
+    DestroyWindow(window);
+    Pump();
+    DeleteFileW(copy.c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 TEST_F(MainWindowTest, AMutexOfTheSameNameStopsTheStartUpAndIsLeftAlone) {
@@ -288,12 +318,12 @@ TEST_F(MainWindowTest, FixedCommands) {
     calls.clear();
     Command(MAKEWPARAM(ID_SHOW_BALLOON, 1));
     ASSERT_EQ(1u, Balloons().size());
-    EXPECT_STREQ(kBalloon, Balloons()[0].data.szInfo);
+    EXPECT_STREQ(kBalloon, Balloons()[0].info.c_str());
     Command(cmd::SpeedId(0, 0));
     Command(ID_SHOW_BALLOON);
     ASSERT_EQ(2u, Balloons().size());
     EXPECT_STREQ("CD-ROM DRIVE     x4  (16sec)\nDVD-ROM DRIVE    x24 (Default)",
-                 Balloons()[1].data.szInfo);
+                 Balloons()[1].info.c_str());
     Command(cmd::SpeedId(0, 1));
 
     // Pause: no rescan and no balloon until resumed.

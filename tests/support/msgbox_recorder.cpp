@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "sjis_text.h"
+
 namespace testsupport {
 
 namespace {
@@ -17,14 +19,8 @@ bool IsDialog(HWND window) {
     return std::strcmp(name, "#32770") == 0;
 }
 
-std::string TextOf(HWND window) {
-    if (!window) return {};
-    int length = GetWindowTextLengthA(window);
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    int got = GetWindowTextA(window, text.data(), length + 1);
-    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return text;
-}
+// Read as Unicode, kept as Shift-JIS: the same bytes on any system.
+std::string TextOf(HWND window) { return WindowText(window); }
 
 }  // namespace
 

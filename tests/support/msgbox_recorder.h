@@ -5,8 +5,9 @@
 // that made it. For each box (a "#32770" dialog that a MessageBox call
 // creates) it records:
 //   owner    the box's owner window (GetWindow GW_OWNER), null for none
-//   caption  the title bar text, as the program's ANSI (Shift-JIS) bytes
-//   text     the text of the box's message control (id 0xFFFF), same bytes
+//   caption  the title bar text, read as Unicode and kept as Shift-JIS
+//            (code page 932, whatever the system's ANSI code page)
+//   text     the text of the box's message control (id 0xFFFF), the same way
 //   style    the MB_* flags exactly as passed to MessageBox, taken from the
 //            box's own parameters when its dialog initialises; boxStyleKnown
 //            is false (and style 0) when the dialog was not made by MessageBox

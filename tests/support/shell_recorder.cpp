@@ -1,13 +1,14 @@
 #include "shell_recorder.h"
 
+#include "sjis_text.h"
 #include "tray_icon.h"
 
 namespace testsupport {
 
 namespace {
 
-BOOL WINAPI RecordCall(DWORD message, PNOTIFYICONDATAA data) {
-    ShellCalls().push_back({message, *data});
+BOOL WINAPI RecordCall(DWORD message, PNOTIFYICONDATAW data) {
+    ShellCalls().push_back({message, *data, Sjis(data->szInfo), Sjis(data->szInfoTitle)});
     return TRUE;
 }
 

@@ -7,13 +7,16 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <string>
 #include <vector>
 
 namespace testsupport {
 
 struct ShellCall {
     DWORD message;
-    NOTIFYICONDATAA data;
+    NOTIFYICONDATAW data;
+    // The balloon's texts as Shift-JIS (code page 932).
+    std::string info, infoTitle;
 };
 
 // The calls recorded so far, oldest first.
@@ -27,7 +30,7 @@ public:
     ShellRecorder& operator=(const ShellRecorder&) = delete;
 
 private:
-    BOOL(WINAPI* saved_)(DWORD, PNOTIFYICONDATAA);
+    BOOL(WINAPI* saved_)(DWORD, PNOTIFYICONDATAW);
 };
 
 }  // namespace testsupport

@@ -71,10 +71,10 @@ protected:
 
 TEST(TrayRecord, VersionTwoSize) {
     // The record handed over stops before the GUID member.
-    EXPECT_EQ(TRAY_RECORD_SIZE, offsetof(NOTIFYICONDATAA, guidItem));
-    EXPECT_EQ(offsetof(NOTIFYICONDATAA, szInfoTitle) + 64 + sizeof(DWORD), TRAY_RECORD_SIZE);
+    EXPECT_EQ(TRAY_RECORD_SIZE, offsetof(NOTIFYICONDATAW, guidItem));
+    EXPECT_EQ(offsetof(NOTIFYICONDATAW, szInfoTitle) + 64 * sizeof(wchar_t) + sizeof(DWORD), TRAY_RECORD_SIZE);
 #ifndef _WIN64
-    EXPECT_EQ(TRAY_RECORD_SIZE, 488u);
+    EXPECT_EQ(TRAY_RECORD_SIZE, 936u);
 #endif
 }
 
@@ -127,26 +127,26 @@ TEST_F(TrayIconTest, CreateFillsTheRecordAndAddSendsIt) {
     tray.Add(3);
     ASSERT_EQ(calls.size(), 2u);
 
-    const NOTIFYICONDATAA& first = calls[0].data;
+    const NOTIFYICONDATAW& first = calls[0].data;
     EXPECT_EQ(calls[0].message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_EQ(first.cbSize, NOTIFYICONDATAA_V2_SIZE);
+    EXPECT_EQ(first.cbSize, NOTIFYICONDATAW_V2_SIZE);
     EXPECT_EQ(first.hWnd, window);
     EXPECT_EQ(first.uID, 5u);
     EXPECT_EQ(first.uFlags, static_cast<UINT>(NIF_ICON));
     EXPECT_EQ(first.uCallbackMessage, 0u);
     EXPECT_EQ(first.hIcon, tray.slots[3].icon);
 
-    const NOTIFYICONDATAA& second = calls[1].data;
+    const NOTIFYICONDATAW& second = calls[1].data;
     EXPECT_EQ(calls[1].message, static_cast<DWORD>(NIM_ADD));
-    EXPECT_EQ(second.cbSize, NOTIFYICONDATAA_V2_SIZE);
+    EXPECT_EQ(second.cbSize, NOTIFYICONDATAW_V2_SIZE);
     EXPECT_EQ(second.hWnd, window);
     EXPECT_EQ(second.uID, 5u);
     EXPECT_EQ(second.uFlags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE)) << "never NIF_TIP";
     EXPECT_EQ(second.uCallbackMessage, CALLBACK_MESSAGE);
     EXPECT_EQ(second.hIcon, tray.slots[3].icon);
-    EXPECT_STREQ(second.szTip, "");
-    EXPECT_STREQ(second.szInfo, "");
-    EXPECT_STREQ(second.szInfoTitle, "");
+    EXPECT_STREQ(second.szTip, L"");
+    EXPECT_STREQ(second.szInfo, L"");
+    EXPECT_STREQ(second.szInfoTitle, L"");
     EXPECT_EQ(second.uTimeout, 0u);
     EXPECT_EQ(second.dwInfoFlags, 0u);
     EXPECT_EQ(second.dwState, 0u);
@@ -186,7 +186,7 @@ TEST_F(TrayIconTest, IdZeroIsDerivedFromTheTimeOfTheCall) {
 TEST_F(TrayIconTest, CreateTwiceFailsAndChangesNothing) {
     TrayIcon tray;
     SetUpProgramIcon(tray, 5);
-    const NOTIFYICONDATAA record = tray.notifyData;
+    const NOTIFYICONDATAW record = tray.notifyData;
     TrayIconSlot* const table = tray.slots;
     const HICON icon = tray.slots[0].icon;
 
@@ -218,13 +218,31 @@ TEST_F(TrayIconTest, BalloonTitleIsCutTo63) {
     tray.ShowBalloon(0);
     ASSERT_EQ(calls.size(), 4u);
 
-    EXPECT_EQ(std::string(calls[0].data.szInfoTitle), std::string(63, 'T'));
-    EXPECT_EQ(calls[0].data.szInfoTitle[63], '\0');
+    EXPECT_EQ(std::string(calls[0].infoTitle.c_str()), std::string(63, 'T'));
+    EXPECT_EQ(calls[0].infoTitle.c_str()[63], '\0');
     EXPECT_EQ(calls[0].data.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
-    EXPECT_EQ(std::string(calls[1].data.szInfoTitle), std::string(63, 'a'));
+    EXPECT_EQ(std::string(calls[1].infoTitle.c_str()), std::string(63, 'a'));
     EXPECT_EQ(calls[1].data.dwInfoFlags, static_cast<DWORD>(NIIF_WARNING));
-    EXPECT_EQ(std::string(calls[2].data.szInfoTitle), title63);
-    EXPECT_STREQ(calls[3].data.szInfoTitle, "ROTAVA");
+    EXPECT_EQ(std::string(calls[2].infoTitle.c_str()), title63);
+    EXPECT_STREQ(calls[3].infoTitle.c_str(), "ROTAVA");
+}
+
+// Shift-JIS texts are cut by characters, not bytes: no character is split.
+TEST_F(TrayIconTest, JapaneseBalloonTextsAreCutByCharacters) {
+    TrayIcon tray;
+    SetUpProgramIcon(tray, 5);
+    std::string title70, text300;
+    for (int i = 0; i < 70; ++i) title70 += "設";
+    for (int i = 0; i < 300; ++i) text300 += i % 2 ? "ア" : "\xb1";  // full- and half-width
+    tray.SetBalloonTitle(title70.c_str(), NIIF_INFO);
+    tray.SetBalloonText(text300.c_str(), BALLOON_TIMEOUT);
+    tray.ShowBalloon(0);
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(title70.substr(0, 63 * 2), calls[0].infoTitle);
+    EXPECT_EQ(std::wstring(63, L'\u8a2d'), calls[0].data.szInfoTitle);
+    EXPECT_EQ(255u, std::wcslen(calls[0].data.szInfo));
+    EXPECT_EQ(L'\uff71', calls[0].data.szInfo[254]);
+    EXPECT_EQ(text300.substr(0, 128 * 1 + 127 * 2), calls[0].info);
 }
 
 TEST_F(TrayIconTest, BalloonTextIsCutTo255) {
@@ -245,13 +263,13 @@ TEST_F(TrayIconTest, BalloonTextIsCutTo255) {
     tray.ShowBalloon(1);
     ASSERT_EQ(calls.size(), 4u);
 
-    EXPECT_EQ(std::string(calls[0].data.szInfo), text255) << "255 characters are kept whole";
+    EXPECT_EQ(std::string(calls[0].info.c_str()), text255) << "255 characters are kept whole";
     EXPECT_EQ(calls[0].data.uTimeout, BALLOON_TIMEOUT);
-    EXPECT_EQ(std::string(calls[1].data.szInfo), text255);
+    EXPECT_EQ(std::string(calls[1].info.c_str()), text255);
     EXPECT_EQ(calls[1].data.uTimeout, 500u);
-    EXPECT_EQ(std::string(calls[2].data.szInfo), std::string(255, 'x'));
-    EXPECT_EQ(calls[2].data.szInfo[255], '\0');
-    EXPECT_STREQ(calls[3].data.szInfo, "");
+    EXPECT_EQ(std::string(calls[2].info.c_str()), std::string(255, 'x'));
+    EXPECT_EQ(calls[2].info.c_str()[255], '\0');
+    EXPECT_STREQ(calls[3].info.c_str(), "");
     EXPECT_EQ(calls[3].data.hIcon, tray.slots[1].icon);
 }
 
@@ -272,8 +290,8 @@ TEST_F(TrayIconTest, OnlyTheBalloonCallCarriesNifInfo) {
     EXPECT_EQ(calls[1].message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(calls[1].data.uFlags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE | NIF_INFO));
     EXPECT_EQ(calls[1].data.hIcon, tray.slots[1].icon);
-    EXPECT_STREQ(calls[1].data.szInfoTitle, "ROTAVA");
-    EXPECT_STREQ(calls[1].data.szInfo, "CD-ROM DRIVE");
+    EXPECT_STREQ(calls[1].infoTitle.c_str(), "ROTAVA");
+    EXPECT_STREQ(calls[1].info.c_str(), "CD-ROM DRIVE");
     EXPECT_EQ(calls[1].data.uTimeout, BALLOON_TIMEOUT);
     EXPECT_EQ(calls[1].data.dwInfoFlags, static_cast<DWORD>(NIIF_INFO));
     EXPECT_EQ(calls[1].data.uCallbackMessage, CALLBACK_MESSAGE);
@@ -282,14 +300,14 @@ TEST_F(TrayIconTest, OnlyTheBalloonCallCarriesNifInfo) {
     EXPECT_EQ(calls[2].message, static_cast<DWORD>(NIM_MODIFY));
     EXPECT_EQ(calls[2].data.uFlags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE));
     EXPECT_EQ(calls[2].data.hIcon, tray.slots[0].icon);
-    EXPECT_STREQ(calls[2].data.szInfo, "CD-ROM DRIVE");
+    EXPECT_STREQ(calls[2].info.c_str(), "CD-ROM DRIVE");
     EXPECT_EQ(tray.notifyData.uFlags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE));
 }
 
 TEST_F(TrayIconTest, SlotIndexAtOrBeyondTheCountSendsNothing) {
     TrayIcon tray;
     SetUpProgramIcon(tray, 5);
-    const NOTIFYICONDATAA record = tray.notifyData;
+    const NOTIFYICONDATAW record = tray.notifyData;
 
     for (std::uint32_t index : {SLOTS, SLOTS + 1, 0xFFFFFFFFu}) {
         tray.Add(index);
@@ -345,7 +363,7 @@ TEST_F(TrayIconTest, DestroyDeletesOnceAndReleasesEverything) {
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].message, static_cast<DWORD>(NIM_DELETE));
     EXPECT_EQ(calls[0].data.hIcon, nullptr);
-    EXPECT_EQ(calls[0].data.cbSize, NOTIFYICONDATAA_V2_SIZE);
+    EXPECT_EQ(calls[0].data.cbSize, NOTIFYICONDATAW_V2_SIZE);
     EXPECT_EQ(calls[0].data.hWnd, window);
     EXPECT_EQ(calls[0].data.uID, 5u);
     EXPECT_EQ(calls[0].data.uFlags, static_cast<UINT>(NIF_ICON | NIF_MESSAGE));
@@ -490,9 +508,9 @@ TEST_F(TrayIconTest, TaskbarCreatedReAddsTheIcon) {
 
 // The real shell call: the default pointer, wrapped to note every result.
 std::vector<std::pair<DWORD, BOOL>> shellResults;
-BOOL(WINAPI* defaultShellCall)(DWORD, PNOTIFYICONDATAA) = nullptr;
+BOOL(WINAPI* defaultShellCall)(DWORD, PNOTIFYICONDATAW) = nullptr;
 
-BOOL WINAPI PassThrough(DWORD message, PNOTIFYICONDATAA data) {
+BOOL WINAPI PassThrough(DWORD message, PNOTIFYICONDATAW data) {
     BOOL result = defaultShellCall(message, data);
     shellResults.push_back({message, result});
     return result;
