@@ -80,8 +80,15 @@ bool VersionInfo::StringPath(const char* key, char (&path)[256]) const {
     return written >= 0 && static_cast<std::size_t>(written) < sizeof path;
 }
 
+// The two texts above for the Unicode reader. They are ASCII, so the same in
+// every code page; plain arrays, because a converted copy kept in a local
+// static would bring the runtime's guard and with it the exception machinery.
+const wchar_t VERSION_STRING_ABSENT_W[] = L"(error)";
+const wchar_t VERSION_STRING_EMPTY_W[] = L"(null)";
+
 const wchar_t* VersionInfo::GetStringW(const char* key) const {
-    static const WideText absent(VERSION_STRING_ABSENT), empty(VERSION_STRING_EMPTY);
+    const wchar_t* const absent = VERSION_STRING_ABSENT_W;
+    const wchar_t* const empty = VERSION_STRING_EMPTY_W;
     char path[STRING_PATH_SIZE];
     if (!StringPath(key, path)) return absent;
     void* value = nullptr;
