@@ -23,10 +23,20 @@ bool ClassNumber(char letter, unsigned& number) {
     const char name[] = {letter, ':', '\0'};
     char target[MAX_PATH] = {};
     if (!QueryDosDeviceA(name, target, sizeof target)) return false;
-    char rest = 0;
     // Exactly \Device\CdRomN: a letter mounted elsewhere names something else.
-    return std::sscanf(target, "\\Device\\CdRom%u%c", &number, &rest) == 1 &&
-           std::strncmp(target, "\\Device\\CdRom", 13) == 0;
+    // Read by hand: the C library's scanf would double the library's size.
+    static const char PREFIX[] = "\\Device\\CdRom";
+    if (std::strncmp(target, PREFIX, sizeof PREFIX - 1) != 0) return false;
+    const char* digits = target + sizeof PREFIX - 1;
+    unsigned value = 0;
+    int count = 0;
+    for (; *digits >= '0' && *digits <= '9'; ++digits, ++count) {
+        if (count == 9) return false;  // no class device number is that long
+        value = value * 10 + static_cast<unsigned>(*digits - '0');
+    }
+    if (count == 0 || *digits != '\0') return false;
+    number = value;
+    return true;
 }
 
 HANDLE Open(const char* name, DWORD access) {
