@@ -6,7 +6,7 @@
 
 #include <windows.h>
 
-// The faces tried first, in this order: the design's face under its English
+// The faces tried first, in this order: the templates' face under its English
 // name (Windows 10 and later have it), then the Japanese interface faces of
 // earlier Windows with the East Asian fonts. Ended by a null.
 extern const wchar_t* const JAPANESE_FACES[];
