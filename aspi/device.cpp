@@ -32,11 +32,14 @@ int ScsiDevice::Send(const scsi::Command& command, std::uint8_t adapter, std::ui
     return bus->ExecuteCommand(srb);
 }
 
-int ScsiDevice::ModeSense(std::uint8_t page, std::uint8_t senseLen, std::uint8_t adapter,
-                          std::uint8_t target, std::uint8_t lun,
-                          std::uint8_t (&data)[scsi::MODE_SENSE_BUFFER_SIZE]) const {
+const std::uint8_t* ScsiDevice::ModeSense(std::uint8_t page, std::uint8_t senseLen,
+                                         std::uint8_t adapter, std::uint8_t target,
+                                         std::uint8_t lun,
+                                         std::uint8_t (&data)[scsi::MODE_SENSE_BUFFER_SIZE],
+                                         std::uint32_t minLength) const {
     std::memset(data, 0, sizeof data);
-    return Send(scsi::ModeSense10(page, senseLen), adapter, target, lun, data);
+    if (!Send(scsi::ModeSense10(page, senseLen), adapter, target, lun, data)) return nullptr;
+    return scsi::FindModePage(data, sizeof data, page, minLength);
 }
 
 int ScsiDevice::IsRemovableType(std::uint8_t adapter, std::uint8_t target,
@@ -76,10 +79,8 @@ int ScsiDevice::GetLockState(std::uint8_t adapter, std::uint8_t target, std::uin
                              int& locked) const {
     locked = 0;
     std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
-    if (!ModeSense(scsi::PAGE_CD_CAPABILITIES, scsi::NO_SENSE, adapter, target, lun, data))
-        return 0;
-    const std::uint8_t* page = scsi::FindModePage(data, sizeof data, scsi::PAGE_CD_CAPABILITIES,
-                                                  scsi::CAP_LOCK_BYTE + 1);
+    const std::uint8_t* page = ModeSense(scsi::PAGE_CD_CAPABILITIES, scsi::NO_SENSE, adapter, target,
+                                         lun, data, scsi::CAP_LOCK_BYTE + 1);
     if (!page) return 0;
     const std::uint8_t lock = page[scsi::CAP_LOCK_BYTE];
     if (lock & scsi::CAP_LOCK_STATE) locked = 1;
@@ -102,10 +103,8 @@ int CdromDevice::GetReadSpeeds(std::uint8_t adapter, std::uint8_t target, std::u
                                std::uint16_t& current, std::uint16_t& maximum,
                                std::uint16_t& media) const {
     std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
-    if (!ModeSense(scsi::PAGE_CD_CAPABILITIES, aspi::SENSE_LEN, adapter, target, lun, data))
-        return 0;
-    const std::uint8_t* page = scsi::FindModePage(data, sizeof data, scsi::PAGE_CD_CAPABILITIES,
-                                                  scsi::CAP_CURRENT_READ_SPEED + 2);
+    const std::uint8_t* page = ModeSense(scsi::PAGE_CD_CAPABILITIES, aspi::SENSE_LEN, adapter, target,
+                                         lun, data, scsi::CAP_CURRENT_READ_SPEED + 2);
     if (!page) return 0;
     current = scsi::BigEndian16(page + scsi::CAP_CURRENT_READ_SPEED);
     maximum = scsi::BigEndian16(page + scsi::CAP_MAX_READ_SPEED);
@@ -156,10 +155,8 @@ std::uint32_t CdromDevice::ProbeSpeeds(std::uint8_t adapter, std::uint8_t target
 int CdromDevice::GetInactivityTimer(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
                                     std::uint8_t& code) const {
     std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
-    if (!ModeSense(scsi::PAGE_CD_PARAMETERS, aspi::SENSE_LEN, adapter, target, lun, data))
-        return 0;
-    const std::uint8_t* page = scsi::FindModePage(data, sizeof data, scsi::PAGE_CD_PARAMETERS,
-                                                  scsi::CDPARAM_INACTIVITY + 1);
+    const std::uint8_t* page = ModeSense(scsi::PAGE_CD_PARAMETERS, aspi::SENSE_LEN, adapter, target,
+                                         lun, data, scsi::CDPARAM_INACTIVITY + 1);
     if (!page) return 0;
     code = page[scsi::CDPARAM_INACTIVITY] & scsi::CDPARAM_INACTIVITY_MASK;
     return 1;
@@ -237,10 +234,8 @@ int CdromDevice::SetStreamingSpeed(std::uint8_t adapter, std::uint8_t target, st
 int CdromDevice::GetPowerCondition(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
                                    PowerCondition& out) const {
     std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
-    if (!ModeSense(scsi::PAGE_POWER_CONDITION, aspi::SENSE_LEN, adapter, target, lun, data))
-        return 0;
-    const std::uint8_t* page = scsi::FindModePage(data, sizeof data, scsi::PAGE_POWER_CONDITION,
-                                                  scsi::POWER_STANDBY_TIMER + 4);
+    const std::uint8_t* page = ModeSense(scsi::PAGE_POWER_CONDITION, aspi::SENSE_LEN, adapter, target,
+                                         lun, data, scsi::POWER_STANDBY_TIMER + 4);
     if (!page) return 0;
     out.flags = page[scsi::POWER_FLAGS] & (scsi::POWER_IDLE | scsi::POWER_STANDBY);
     out.idleTimer = scsi::BigEndian32(page + scsi::POWER_IDLE_TIMER);

@@ -36,10 +36,12 @@ protected:
     int Send(const scsi::Command& command, std::uint8_t adapter, std::uint8_t target,
              std::uint8_t lun, std::uint8_t* buffer) const;
     // MODE SENSE(10) of one page into a cleared buffer with room for all the
-    // CDB allows.
-    int ModeSense(std::uint8_t page, std::uint8_t senseLen, std::uint8_t adapter,
-                  std::uint8_t target, std::uint8_t lun,
-                  std::uint8_t (&data)[scsi::MODE_SENSE_BUFFER_SIZE]) const;
+    // CDB allows; the page within it when it came back with at least
+    // minLength bytes, else null.
+    const std::uint8_t* ModeSense(std::uint8_t page, std::uint8_t senseLen, std::uint8_t adapter,
+                                  std::uint8_t target, std::uint8_t lun,
+                                  std::uint8_t (&data)[scsi::MODE_SENSE_BUFFER_SIZE],
+                                  std::uint32_t minLength) const;
 };
 
 // Inactivity-timer codes 0..15 of mode page 0Dh.
