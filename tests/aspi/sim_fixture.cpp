@@ -103,12 +103,20 @@ std::vector<LogLine> ReadLog(const std::string& path) {
     return out;
 }
 
-std::vector<LogLine> SimBus::Requests() const {
+std::vector<LogLine> OfKind(const std::vector<LogLine>& log, const std::string& kind) {
     std::vector<LogLine> out;
-    for (const LogLine& line : Log())
-        if (line.kind == "srb") out.push_back(line);
+    for (const LogLine& line : log)
+        if (line.kind == kind) out.push_back(line);
     return out;
 }
+
+std::string PassThroughText(const LogLine& spt) {
+    std::string text = spt["cdb"] + " " + spt["dir"] + " " + spt["len"] + " " + spt["senselen"];
+    if (!spt["data"].empty()) text += " " + spt["data"];
+    return text;
+}
+
+std::vector<LogLine> SimBus::Requests() const { return OfKind(Log(), "srb"); }
 
 void SimBus::ClearLog() const {
     // The library appends to the file; emptying it in place keeps that working.

@@ -25,6 +25,11 @@ struct LogLine {
 
 // The lines of a command log file.
 std::vector<LogLine> ReadLog(const std::string& path);
+// The lines of one kind ("srb", "spt", ...), oldest first.
+std::vector<LogLine> OfKind(const std::vector<LogLine>& log, const std::string& kind);
+// A pass-through line as "cdb dir len senselen", then " data" when it
+// carried data out.
+std::string PassThroughText(const LogLine& spt);
 
 // Sets up SIMASPI_BUS (when the text is not empty), SIMASPI_LOG and
 // SIMASPI_STATE for the libraries loaded while it lives, in a fresh folder.

@@ -19,15 +19,16 @@ FakeBus::~FakeBus() {
 }
 
 std::vector<simtest::LogLine> FakeBus::PassThroughs() const {
-    std::vector<simtest::LogLine> out;
-    for (const simtest::LogLine& line : sim.Log())
-        if (line.kind == "spt") out.push_back(line);
-    return out;
+    return simtest::OfKind(sim.Log(), "spt");
 }
 
-std::uint32_t FakeBus::Send(void* srb) const {
+std::uint32_t FakeBus::Send(void* srb) const { return pttest::Send(FAKE_LIBRARY, srb); }
+
+std::vector<std::string> FakeBus::Devices() const { return pttest::Devices(bus); }
+
+std::uint32_t Send(const char* library, void* srb) {
     auto send = reinterpret_cast<aspi::SendASPI32CommandFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA(FAKE_LIBRARY), "SendASPI32Command")));
+        GetProcAddress(GetModuleHandleA(library), "SendASPI32Command")));
     return send(srb);
 }
 
@@ -51,7 +52,7 @@ private:
 
 }  // namespace
 
-std::vector<std::string> FakeBus::Devices() const {
+std::vector<std::string> Devices(const AspiBus& bus) {
     std::vector<std::string> out;
     Collect collect(bus, out);
     WalkBus(bus, collect);

@@ -33,6 +33,12 @@ public:
     CdromDevice drive;
 };
 
+// "adapter:target product" of every device the bus walk finds.
+std::vector<std::string> Devices(const AspiBus& bus);
+
+// SendASPI32Command of the loaded library named.
+std::uint32_t Send(const char* library, void* srb);
+
 // A CD-ROM drive section of a bus file, named by its product.
 std::string Drive(int adapter, int target, const std::string& product);
 

@@ -167,10 +167,7 @@ TEST(Commands, TheDriveCommandSetReachesTheDevice) {
         EXPECT_EQ(1, row.run()) << row.what;
         const auto spt = fake.PassThroughs();
         ASSERT_EQ(1u, spt.size()) << row.what;
-        std::string got = spt[0]["cdb"] + " " + spt[0]["dir"] + " " + spt[0]["len"] + " " +
-                          spt[0]["senselen"];
-        if (!spt[0]["data"].empty()) got += " " + spt[0]["data"];
-        EXPECT_EQ(row.expected, got) << row.what;
+        EXPECT_EQ(row.expected, simtest::PassThroughText(spt[0])) << row.what;
         EXPECT_EQ("30", spt[0]["timeout"]) << row.what;
     }
     EXPECT_STREQ("A", id.product);

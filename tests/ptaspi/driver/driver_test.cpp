@@ -15,6 +15,7 @@
 #include "aspi32.h"
 #include "bus.h"
 #include "device.h"
+#include "fake_bus.h"
 #include "scsi_commands.h"
 #include "sim_fixture.h"
 
@@ -44,32 +45,10 @@ protected:
 
     void ClearLog() const { std::ofstream(log, std::ios::binary | std::ios::trunc); }
     std::vector<simtest::LogLine> PassThroughs() const {
-        std::vector<simtest::LogLine> out;
-        for (const simtest::LogLine& line : simtest::ReadLog(log))
-            if (line.kind == "spt") out.push_back(line);
-        return out;
+        return simtest::OfKind(simtest::ReadLog(log), "spt");
     }
-    // "adapter:target vendor product" of every device the bus walk finds.
-    Strings Devices() const {
-        Strings out;
-        for (std::uint8_t a = 0; a < bus.GetAdapterCount(); ++a) {
-            HostAdapterInfo info;
-            std::memset(&info, 0, sizeof info);
-            if (!bus.InquireAdapter(a, info)) continue;
-            for (std::uint8_t t = 0; t < info.maxTargets; ++t) {
-                DeviceIdentity id;
-                std::memset(&id, 0, sizeof id);
-                if (bus.GetDeviceType(a, t, 0) >= 0 && bus.InquireDevice(a, t, 0, id))
-                    out.push_back(std::to_string(a) + ":" + std::to_string(t) + " " + id.product);
-            }
-        }
-        return out;
-    }
-    std::uint32_t Send(void* srb) const {
-        auto send = reinterpret_cast<SendASPI32CommandFn>(reinterpret_cast<void*>(
-            GetProcAddress(GetModuleHandleA("WNASPI32.DLL"), "SendASPI32Command")));
-        return send(srb);
-    }
+    Strings Devices() const { return pttest::Devices(bus); }
+    std::uint32_t Send(void* srb) const { return pttest::Send("WNASPI32.DLL", srb); }
     // The device server's own command line: a device leaves or comes back.
     void Presence(const char* address, int present) const {
         std::string line = "\"" + Env("CDSIM_SERVER") + "\" presence " + address + " " + std::to_string(present);
@@ -151,10 +130,7 @@ TEST_F(Driver, TheDriveCommandSetReachesTheDevice) {
         EXPECT_EQ(1, row.run()) << row.what;
         const auto spt = PassThroughs();
         ASSERT_EQ(1u, spt.size()) << row.what;
-        std::string got = spt[0]["drive"] + " " + spt[0]["cdb"] + " " + spt[0]["dir"] + " " +
-                          spt[0]["len"] + " " + spt[0]["senselen"];
-        if (!spt[0]["data"].empty()) got += " " + spt[0]["data"];
-        EXPECT_EQ(row.expected, got) << row.what;
+        EXPECT_EQ(row.expected, spt[0]["drive"] + " " + simtest::PassThroughText(spt[0])) << row.what;
         EXPECT_EQ("30", spt[0]["timeout"]) << row.what;
     }
     EXPECT_EQ(1411, current);
