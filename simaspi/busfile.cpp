@@ -159,6 +159,18 @@ private:
                 std::uint64_t& out);
     bool Flag(const std::string& key, const std::string& value, bool& out);
     bool Text(const std::string& key, const std::string& value, std::string& out);
+    // One of the words of names, in any case.
+    template <typename T, std::size_t N>
+    bool Choice(const std::string& key, const std::string& value,
+                const std::pair<const char*, T> (&names)[N], T& out) {
+        const std::string word = Lower(value);
+        for (const auto& name : names)
+            if (word == name.first) {
+                out = name.second;
+                return true;
+            }
+        return Fail("bad value '" + value + "' for " + key);
+    }
     bool Fail(const std::string& problem) {
         problem_ = problem;
         return false;
@@ -309,10 +321,9 @@ bool Parser::BusKey(const std::string& key, const std::string& value) {
         if (!Number(key, value, 0xFF, adapterCount_)) return false;
         adapterCountGiven_ = true;
     } else if (key == "completion") {
-        std::string c = Lower(value);
-        if (c == "sync") bus_.completion = Completion::Sync;
-        else if (c == "async") bus_.completion = Completion::Async;
-        else return Fail("bad value '" + value + "' for completion");
+        static const std::pair<const char*, Completion> completions[] = {
+            {"sync", Completion::Sync}, {"async", Completion::Async}};
+        return Choice(key, value, completions, bus_.completion);
     } else if (key == "latency_ms") {
         if (!Number(key, value, 600000, v)) return false;
         bus_.latencyMs = std::uint32_t(v);
@@ -410,11 +421,9 @@ bool Parser::DeviceKey(const std::string& key, const std::string& value) {
             d.speedMap.emplace_back(std::uint16_t(req), std::uint16_t(got));
         }
     } else if (key == "speed_policy") {
-        std::string p = Lower(value);
-        if (p == "ceil") d.policy = SpeedPolicy::Ceil;
-        else if (p == "nearest") d.policy = SpeedPolicy::Nearest;
-        else if (p == "floor") d.policy = SpeedPolicy::Floor;
-        else return Fail("bad value '" + value + "' for speed_policy");
+        static const std::pair<const char*, SpeedPolicy> policies[] = {
+            {"ceil", SpeedPolicy::Ceil}, {"nearest", SpeedPolicy::Nearest}, {"floor", SpeedPolicy::Floor}};
+        return Choice(key, value, policies, d.policy);
     } else if (key == "max_speed") {
         if (!Number(key, value, 0xFFFF, v)) return false;
         d.maxSpeed = std::uint16_t(v);
@@ -430,10 +439,8 @@ bool Parser::DeviceKey(const std::string& key, const std::string& value) {
     } else if (key == "medium") {
         return Flag(key, value, d.medium);
     } else if (key == "tray") {
-        std::string t = Lower(value);
-        if (t == "open") d.trayOpen = true;
-        else if (t == "closed") d.trayOpen = false;
-        else return Fail("bad value '" + value + "' for tray");
+        static const std::pair<const char*, bool> trays[] = {{"open", true}, {"closed", false}};
+        return Choice(key, value, trays, d.trayOpen);
     } else if (key == "inactivity") {
         if (!Number(key, value, 15, v)) return false;
         d.inactivity = std::uint8_t(v);
@@ -450,31 +457,21 @@ bool Parser::DeviceKey(const std::string& key, const std::string& value) {
         if (!Number(key, value, 0xFFFF, v)) return false;
         d.modeDataCut = int(v);
     } else if (key == "speed_report") {
-        std::string r = Lower(value);
-        if (r == "current") d.speedReport = SpeedReport::Current;
-        else if (r == "zero") d.speedReport = SpeedReport::Zero;
-        else if (r == "max") d.speedReport = SpeedReport::Maximum;
-        else return Fail("bad value '" + value + "' for speed_report");
+        static const std::pair<const char*, SpeedReport> reports[] = {
+            {"current", SpeedReport::Current}, {"zero", SpeedReport::Zero}, {"max", SpeedReport::Maximum}};
+        return Choice(key, value, reports, d.speedReport);
     } else if (key == "cd_speed") {
-        std::string r = Lower(value);
-        if (r == "accept") d.cdSpeed = CdSpeedRule::Accept;
-        else if (r == "refuse") d.cdSpeed = CdSpeedRule::Refuse;
-        else if (r == "ignore_dvd") d.cdSpeed = CdSpeedRule::IgnoreDvd;
-        else return Fail("bad value '" + value + "' for cd_speed");
+        static const std::pair<const char*, CdSpeedRule> rules[] = {
+            {"accept", CdSpeedRule::Accept}, {"refuse", CdSpeedRule::Refuse}, {"ignore_dvd", CdSpeedRule::IgnoreDvd}};
+        return Choice(key, value, rules, d.cdSpeed);
     } else if (key == "streaming") {
-        std::string r = Lower(value);
-        if (r == "none") d.streaming = StreamingRule::None;
-        else if (r == "refuse") d.streaming = StreamingRule::Refuse;
-        else if (r == "accept") d.streaming = StreamingRule::Accept;
-        else return Fail("bad value '" + value + "' for streaming");
+        static const std::pair<const char*, StreamingRule> rules[] = {
+            {"none", StreamingRule::None}, {"refuse", StreamingRule::Refuse}, {"accept", StreamingRule::Accept}};
+        return Choice(key, value, rules, d.streaming);
     } else if (key == "kind" || key == "profile") {
         static const std::pair<const char*, MediaKind> kinds[] = {
             {"none", MediaKind::None}, {"cd", MediaKind::Cd}, {"dvd", MediaKind::Dvd}, {"bd", MediaKind::Bd}};
-        std::string r = Lower(value);
-        auto it = std::find_if(std::begin(kinds), std::end(kinds),
-                               [&](const auto& row) { return r == row.first; });
-        if (it == std::end(kinds)) return Fail("bad value '" + value + "' for " + key);
-        (key == "kind" ? d.kind : d.profile) = it->second;
+        return Choice(key, value, kinds, key == "kind" ? d.kind : d.profile);
     } else if (key == "write_speeds") {
         // read:write pairs in KB/s; a bare number writes at the speed it reads
         d.writeSpeeds.clear();
