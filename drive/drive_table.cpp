@@ -28,9 +28,8 @@ constexpr std::uint32_t MS_PER_MINUTE = 60000;
 // A drive that reads DVD or writes CD-R/RW (page 2Ah bytes 2 and 3) is of an
 // era that may know GET CONFIGURATION; one of the CD-ROM era is asked nothing
 // new.
-bool MaybeModern(std::uint16_t media) {
-    return ((media >> 8) & scsi::CAP_READ_DVD_BITS) || (media & scsi::CAP_WRITE_CD_BITS);
-}
+bool ReadsDvd(std::uint16_t media) { return ((media >> 8) & scsi::CAP_READ_DVD_BITS) != 0; }
+bool MaybeModern(std::uint16_t media) { return ReadsDvd(media) || (media & scsi::CAP_WRITE_CD_BITS); }
 
 std::uint8_t CodeInForce(const PowerCondition& power) {
     return (power.flags & scsi::POWER_STANDBY) ? CdromDevice::CodeOfStandbyTimer(power.standbyTimer) : 0;
@@ -42,8 +41,7 @@ void LearnModernDrive(DriveEntry& drive, DriveExtra& extra, std::uint16_t media,
     if (!MaybeModern(media)) return;
     // A drive that reads no DVD and whose probe and page 0Dh served needs
     // nothing more.
-    const bool readsDvd = ((media >> 8) & scsi::CAP_READ_DVD_BITS) != 0;
-    if (!readsDvd && hasInactivityPage && (drive.speedCount >= 2 || maximum == 0)) return;
+    if (!ReadsDvd(media) && hasInactivityPage && (drive.speedCount >= 2 || maximum == 0)) return;
     DriveConfiguration config;
     if (!cdromDevice.GetConfiguration(drive.hostAdapter, drive.targetId, LUN, config)) return;
     extra.configured = true;
