@@ -10,7 +10,9 @@
 
 #include "appstate.h"
 #include "bench_util.h"
+#include "drive_events.h"
 #include "drive_table.h"
+#include "program_objects.h"
 
 namespace {
 

@@ -67,12 +67,6 @@ function(korvex_settings target)
     $<$<COMPILE_LANGUAGE:CXX>:${KORVEX_CHARSET}>)
 endfunction()
 
-macro(add_subdirectory_if_present dir)
-  if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/CMakeLists.txt)
-    add_subdirectory(${dir})
-  endif()
-endmacro()
-
 # GoogleTest from Debian's source package, built with the project's compiler.
 macro(korvex_add_googletest)
   set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)

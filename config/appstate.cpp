@@ -4,7 +4,6 @@
 
 #include "resource_ids.h"
 #include "settings.h"
-#include "window_services.h"
 
 AppState* appState = nullptr;
 
@@ -15,7 +14,7 @@ static_assert(ICON_RESOURCE_IDS[0] == IDI_MEDIA_STANDARD && ICON_RESOURCE_IDS[1]
                   ICON_RESOURCE_IDS[6] == IDI_DRIVE_SIMPLE && ICON_RESOURCE_IDS[7] == IDI_DRIVE_MONO,
               "the icon slots follow the style list: four media looks, then four drive looks");
 
-bool CreateAppState(HINSTANCE instance) {
+bool CreateAppState(HINSTANCE instance, void (*stringErrorTrap)()) {
     // Value-initialised: every plain field zero, the seven strings empty.
     appState = new (std::nothrow) AppState();
     if (!appState) return false;
@@ -29,7 +28,7 @@ bool CreateAppState(HINSTANCE instance) {
     CSTR* strings[] = {&state.aspiDll,       &state.menuOpen, &state.menuClose,
                        &state.menuEject,     &state.menuOpenClose,
                        &state.menuLock,      &state.menuUnlock};
-    for (CSTR* text : strings) text->RegisterErrorTrap(CstrErrorTrap);
+    for (CSTR* text : strings) text->RegisterErrorTrap(stringErrorTrap);
 
     LoadLibraryName();
     return true;

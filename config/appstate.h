@@ -94,7 +94,9 @@ constexpr int ICON_RESOURCE_IDS[ICON_COUNT] = {110, 111, 112, 113, 137, 121, 122
 // the Windows directory.
 constexpr const char* SETTINGS_FILE = "KORVEX.INI";
 
-bool CreateAppState(HINSTANCE instance);
+// stringErrorTrap is called when one of the record's strings runs out of
+// memory (the program tells the user; null: nobody is told).
+bool CreateAppState(HINSTANCE instance, void (*stringErrorTrap)() = nullptr);
 void DestroyAppState();
 
 // The icon of a style, or null for a style without one (iconType 8).

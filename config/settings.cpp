@@ -4,10 +4,8 @@
 #include <cstring>
 
 #include "appstate.h"
-#include "drive_table.h"
 #include "inifile.h"
 #include "settings_store.h"
-#include "window_services.h"
 
 const char* const SETTINGS_NOT_SAVED =
     "設定ファイルを読み込めなかったため、設定を書き込みませんでした。";
@@ -18,7 +16,6 @@ namespace {
 
 constexpr unsigned int LIBRARY_NAME_SIZE = 260;
 constexpr unsigned int MENU_TEXT_SIZE = 30;  // 29 bytes of text
-constexpr std::uint32_t SPIN_DOWN_MAX = 15;
 constexpr const char* ASPIDLL_KEY = "ASPIDLL";
 constexpr const char* DEFAULT_ASPI_DLL = "WNASPI32.DLL";
 
@@ -221,25 +218,34 @@ void SetDefault(const Key<R>& key, R& record) {
     else if (key.asString) record.*key.asString = key.defaultText;
 }
 
-void LoadDrive(INIFILE& file, AppState& state, std::uint32_t i) {
+StoredDrive ReadDrive(INIFILE& file, AppState& state, std::uint32_t i) {
+    StoredDrive stored = {false, NO_SPEED, NO_SPEED};
     char name[16];
     DriveSectionName(i, name);
     DriveSection section{};
     ReadKey(file, name, driveKeys[0], section);
     state.skip[i] = section.skip;
-    if (section.skip != SKIP_NONE) return;
+    if (section.skip != SKIP_NONE) return stored;
     for (std::size_t k = 1; k < sizeof driveKeys / sizeof driveKeys[0]; ++k)
         ReadKey(file, name, driveKeys[k], section);
 
-    DriveEntry& drive = state.drives[i];
+    const DriveEntry& drive = state.drives[i];
     if (!SameText(section.vendor, drive.vendor) || !SameText(section.product, drive.product) ||
         !SameText(section.version, drive.version))
-        return;
-    if (section.speed < drive.speedCount) ApplySpeed(i, section.speed);
-    if (section.spinDown <= SPIN_DOWN_MAX) {
-        drive.spinDown = static_cast<std::uint8_t>(section.spinDown);
-        ApplySpinDown(i);
-    }
+        return stored;
+    stored.held = true;
+    stored.speed = section.speed;
+    stored.spinDown = section.spinDown;
+    return stored;
+}
+
+// The last position of the speed in force; NO_SPEED when it is none of them.
+std::uint32_t SpeedPosition(const DriveEntry& drive) {
+    std::uint32_t position = NO_SPEED;
+    const std::uint32_t count = drive.speedCount <= MAX_SPEEDS ? drive.speedCount : MAX_SPEEDS;
+    for (std::uint32_t k = 0; k < count; ++k)
+        if (drive.speeds[k] == drive.currentSpeed) position = k;
+    return position;
 }
 
 bool SaveDrive(INIFILE& file, AppState& state, std::uint32_t i) {
@@ -253,11 +259,8 @@ bool SaveDrive(INIFILE& file, AppState& state, std::uint32_t i) {
     std::memcpy(section.version, drive.version, DRIVE_TEXT_SIZE);
     section.vendor[DRIVE_TEXT_SIZE - 1] = section.product[DRIVE_TEXT_SIZE - 1] =
         section.version[DRIVE_TEXT_SIZE - 1] = '\0';
-    // The last position holding the current speed; none leaves the file's value.
-    section.speed = NO_SPEED;
-    const std::uint32_t count = drive.speedCount <= MAX_SPEEDS ? drive.speedCount : MAX_SPEEDS;
-    for (std::uint32_t k = 0; k < count; ++k)
-        if (drive.speeds[k] == drive.currentSpeed) section.speed = k;
+    // No position of the speed in force leaves the file's value.
+    section.speed = SpeedPosition(drive);
     section.spinDown = drive.spinDown;
 
     for (const Key<DriveSection>& key : driveKeys)
@@ -271,7 +274,7 @@ std::uint32_t TableCount(const AppState& state) {
 
 // Every key of the record, in the file's order; false at the first one the
 // file did not take.
-bool WriteSettings(INIFILE& file, void* context) {
+bool WriteEveryKey(INIFILE& file, void* context) {
     AppState& state = *static_cast<AppState*>(context);
     for (const Key<AppState>& key : commonKeys)
         if (!WriteKey(file, SECTION_COMMON, key, state)) return false;
@@ -281,6 +284,12 @@ bool WriteSettings(INIFILE& file, void* context) {
     for (std::uint32_t i = 0; i < count; ++i)
         if (state.drives[i].speedCount != 0 && !SaveDrive(file, state, i)) return false;
     return true;
+}
+
+StoredChoices NothingStored() {
+    StoredChoices none;
+    for (StoredDrive& drive : none.drives) drive = {false, NO_SPEED, NO_SPEED};
+    return none;
 }
 
 }  // namespace
@@ -316,8 +325,9 @@ void LoadErrorMessageSetting() {
     file.Close();
 }
 
-void LoadSettings() {
-    if (!appState) return;
+StoredChoices ReadSettings() {
+    StoredChoices stored = NothingStored();
+    if (!appState) return stored;
     AppState& state = *appState;
     char path[MAX_PATH];
     SettingsReadPath(path);
@@ -330,7 +340,7 @@ void LoadSettings() {
         }
         state.settingsUnreadable = 1;
         state.settingsLoaded = 1;
-        return;
+        return stored;
     }
     INIFILE file;
     if (file.Open(path)) {
@@ -343,7 +353,7 @@ void LoadSettings() {
 
         const std::uint32_t count = TableCount(state);
         for (std::uint32_t i = 0; i < count; ++i)
-            if (state.drives[i].speedCount != 0) LoadDrive(file, state, i);
+            if (state.drives[i].speedCount != 0) stored.drives[i] = ReadDrive(file, state, i);
         file.Close();
         state.settingsUnreadable = 0;
         state.aspiDllUnread = 0;
@@ -352,18 +362,35 @@ void LoadSettings() {
     if (state.openCloseTimer > OPEN_CLOSE_TIMER_MAX) state.openCloseTimer = OPEN_CLOSE_TIMER_MAX;
     if (state.openCloseTimer < OPEN_CLOSE_TIMER_MIN) state.openCloseTimer = OPEN_CLOSE_TIMER_MIN;
     if (state.iconType > ICON_TYPE_MAX) state.iconType = ICON_TYPE_MAX;
+    return stored;
 }
 
-void SaveSettings(HWND owner) {
-    if (!appState) return;
+StoredChoices ChoicesInForce() {
+    StoredChoices chosen = NothingStored();
+    if (!appState) return chosen;
+    const AppState& state = *appState;
+    const std::uint32_t count = TableCount(state);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const DriveEntry& drive = state.drives[i];
+        if (drive.speedCount == 0 || state.skip[i] != SKIP_NONE) continue;
+        chosen.drives[i] = {true, SpeedPosition(drive), drive.spinDown};
+    }
+    return chosen;
+}
+
+SaveOutcome SaveSettingsFile() {
+    if (!appState) return SaveOutcome::Saved;
     AppState& state = *appState;
     // A file that could not be read would be replaced by what the program
     // holds instead of it.
-    if (state.settingsUnreadable) {
-        ErrorMessage(owner, SETTINGS_NOT_SAVED);
-        return;
+    if (state.settingsUnreadable) return SaveOutcome::NotSaved;
+    return StoreSettings(WriteEveryKey, &state) ? SaveOutcome::Saved : SaveOutcome::NotWritten;
+}
+
+const char* SaveOutcomeText(SaveOutcome outcome) {
+    switch (outcome) {
+    case SaveOutcome::NotSaved: return SETTINGS_NOT_SAVED;
+    case SaveOutcome::NotWritten: return SETTINGS_NOT_WRITTEN;
+    default: return nullptr;
     }
-    // A save that no file took is never passed over in silence: the user
-    // would find every change gone at the next start.
-    if (!StoreSettings(WriteSettings, &state)) ErrorMessage(owner, SETTINGS_NOT_WRITTEN);
 }

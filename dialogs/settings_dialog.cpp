@@ -7,6 +7,7 @@
 #include "controls.h"
 #include "dialog_face.h"
 #include "resource_ids.h"
+#include "drive_settings.h"
 #include "settings.h"
 #include "table_work.h"
 #include "version_dialog.h"
@@ -32,6 +33,8 @@ constexpr PageTemplate PAGE_TEMPLATES[SETTINGS_PAGE_COUNT] = {
 // second OK or a Cancel (a posted one, say) must not start over or free the
 // working copy under it.
 bool applying = false;
+// The device OK applies the chosen speeds through, from the dialog's creation.
+const CdromDevice* dialogDevice = nullptr;
 
 void Release(HWND dialog) {
     KillTimer(dialog, SETTINGS_OK_RETRY_TIMER);
@@ -86,7 +89,8 @@ void Initialise(HWND dialog) {
     ShowWindow(dialog, SW_SHOW);
 }
 
-// The settings are saved only once a load has run: after a shutdown (a
+// The choices reach the drives whether or not the file takes them (a save that
+// fails says so in its box), and only once a load has run: after a shutdown (a
 // dialog can outlive the main window) there is no library to apply them to.
 void ApplyAndSave(void* context) {
     HWND dialog = static_cast<HWND>(context);
@@ -94,12 +98,12 @@ void ApplyAndSave(void* context) {
     ApplyDrivePage(settingsState->pages[PAGE_DRIVE]);
     ApplyMediaPage(settingsState->pages[PAGE_MEDIA]);
     if (!appState->settingsLoaded) return;
-    SaveSettings(dialog);
-    LoadSettings();
+    if (dialogDevice) ApplyStoredChoices(*dialogDevice, ChoicesInForce());
+    TellSaveOutcome(dialog, SaveSettingsFile());
 }
 
 // OK runs as one piece of table work: a rescan or load asked for while its
-// boxes show waits until it has saved and reloaded, and it waits for the work
+// boxes show waits until it has applied and saved, and it waits for the work
 // in hand (an OK pressed while a rescan's error box shows) instead of
 // writing into a table being rebuilt.
 void Ok(HWND dialog) {
@@ -124,7 +128,7 @@ INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
         if (!applying) Close(dialog);
         break;
     case IDC_SETTINGS_VERSION:
-        RunVersionDialog(dialog);
+        if (dialogDevice && dialogDevice->bus) RunVersionDialog(dialog, *dialogDevice->bus);
         break;
     default:
         break;
@@ -159,6 +163,7 @@ void SelectPage(int index, bool moveTab) {
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        dialogDevice = reinterpret_cast<const CdromDevice*>(lParam);
         Initialise(dialog);
         return FALSE;  // the focus is set
     case WM_COMMAND:
@@ -178,7 +183,7 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     }
 }
 
-bool RunSettingsDialog() {
+bool RunSettingsDialog(const CdromDevice& device) {
     if (!appState || !appState->settingsLoaded || TableWorkRunning()) return false;
     if (appState->settingsDialog) {
         ForceForeground(appState->settingsDialog);
@@ -188,5 +193,5 @@ bool RunSettingsDialog() {
     // controls are made.
     RegisterControlClasses(ICC_TAB_CLASSES | ICC_UPDOWN_CLASS);
     return DialogBoxParamW(appState->instance, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr,
-                           SettingsDialogProc, 0) != -1;
+                           SettingsDialogProc, reinterpret_cast<LPARAM>(&device)) != -1;
 }

@@ -1,8 +1,9 @@
 // The settings dialog: a tab control over three pages (Common, Drive, Media
 // control), each a child dialog of its own. Nothing edited on a page reaches
-// the state record before OK; OK applies the three pages, saves the settings
-// and reads them back, which is also how changed speeds and spin-down times
-// reach the drives. Cancel, Esc and the close box discard every edit.
+// the state record before OK; OK applies the three pages, puts the chosen
+// speeds and spin-down times into force on the drives as a load of the saved
+// file would, then saves the settings. Cancel, Esc and the close box discard
+// every edit.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +14,7 @@
 
 #include "appstate.h"
 #include "cstr.h"
+#include "device.h"
 
 constexpr int SETTINGS_PAGE_COUNT = 3;
 constexpr int PAGE_COMMON = 0;
@@ -49,7 +51,8 @@ extern const char* const SETTINGS_TAB_TEXTS[SETTINGS_PAGE_COUNT];  // 共通, �
 constexpr UINT_PTR SETTINGS_OK_RETRY_TIMER = 1;
 constexpr UINT SETTINGS_OK_RETRY_MS = 100;
 
-// Dialog procedure of template IDD_SETTINGS.
+// Dialog procedure of template IDD_SETTINGS. Its creation parameter is the
+// CdromDevice that OK applies the chosen speeds through (null: none).
 INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 // Selects the tab at index when moveTab is set, then shows that page and
 // hides the others.
@@ -62,7 +65,7 @@ void SelectPage(int index, bool moveTab);
 // rebuilt or the settings applied (their boxes run message loops of their
 // own, and a dialog filled from a half-built table would edit drives that
 // are not there).
-bool RunSettingsDialog();
+bool RunSettingsDialog(const CdromDevice& device);
 
 // --- Common page ---------------------------------------------------------
 INT_PTR CALLBACK CommonPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

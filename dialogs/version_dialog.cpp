@@ -11,7 +11,6 @@
 #include "controls.h"
 #include "dialog_face.h"
 #include "drive_table.h"
-#include "program_objects.h"
 #include "resource_ids.h"
 #include "version_info.h"
 #include "wide_text.h"
@@ -193,7 +192,7 @@ void FillDriveList(HWND list) {
 
 // The rows describe the file aspiDll names now; which entry points are
 // there is what the library bound at start-up offers.
-void FillAspiList(HWND list, VersionInfo& info) {
+void FillAspiList(HWND list, VersionInfo& info, const AspiBinding* library) {
     InsertColumns(list, ASPI_COLUMNS);
     const char* module = appState->aspiDll.String(0);
     if (!info.Load(module)) return;
@@ -202,16 +201,17 @@ void FillAspiList(HWND list, VersionInfo& info) {
     AddAspiRow(list, ITEM_VERSION, info.GetStringW(KEY_VERSION));
 
     char text[CELL_TEXT_SIZE];
-    const std::uint32_t version = aspiBus.GetDllVersion();
+    const std::uint32_t version = library ? library->GetDllVersion() : 0;
     // Its bytes from the least significant up, then the whole value.
     std::snprintf(text, sizeof text, DLL_VERSION_FORMAT, LOBYTE(LOWORD(version)),
                   HIBYTE(LOWORD(version)), LOBYTE(HIWORD(version)), HIBYTE(HIWORD(version)),
                   static_cast<unsigned>(version));
     AddAspiRow(list, ITEM_DLL_VERSION, text);
 
-    for (std::uint32_t i = 0; i < aspiBus.GetEntryCount(); ++i) {
+    const std::uint32_t entries = library ? library->GetEntryCount() : 0;
+    for (std::uint32_t i = 0; i < entries; ++i) {
         int found = 0;
-        const char* name = aspiBus.GetEntryInfo(i, found);
+        const char* name = library->GetEntryInfo(i, found);
         if (!name) break;
         std::snprintf(text, sizeof text, ENTRY_ITEM_FORMAT, name);
         AddAspiRow(list, text, found ? SUPPORTED : NOT_SUPPORTED);
@@ -224,7 +224,7 @@ void FillAspiList(HWND list, VersionInfo& info) {
     info.Clear();
 }
 
-void Initialise(HWND dialog) {
+void Initialise(HWND dialog, const AspiBinding* library) {
     appState->versionDialog = dialog;
     PlaceWindow(dialog, PLACE_CENTRE);
     // Style 8 has no icon: the dialog keeps the one its template shows.
@@ -244,7 +244,7 @@ void Initialise(HWND dialog) {
     VersionInfo info;
     FillTitleLines(dialog, info);
     FillDriveList(GetDlgItem(dialog, IDC_VERSION_DRIVES));
-    FillAspiList(GetDlgItem(dialog, IDC_VERSION_ASPI), info);
+    FillAspiList(GetDlgItem(dialog, IDC_VERSION_ASPI), info, library);
 }
 
 void Close(HWND dialog) {
@@ -256,10 +256,10 @@ void Close(HWND dialog) {
 
 }  // namespace
 
-INT_PTR CALLBACK VersionDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
+INT_PTR CALLBACK VersionDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        Initialise(dialog);
+        Initialise(dialog, reinterpret_cast<const AspiBinding*>(lParam));
         return TRUE;
     case WM_COMMAND:
         // The button, Esc and the close box all close it.
@@ -270,7 +270,7 @@ INT_PTR CALLBACK VersionDialogProc(HWND dialog, UINT message, WPARAM, LPARAM) {
     }
 }
 
-void RunVersionDialog(HWND owner) {
+void RunVersionDialog(HWND owner, const AspiBinding& library) {
     if (!appState) return;
     // One at a time: a second one would make the fonts afresh, deleting those
     // the first one shows, and its end would clear versionDialog under it.
@@ -281,5 +281,6 @@ void RunVersionDialog(HWND owner) {
     // The list views' window class; the program may open this dialog before
     // any other that needs the common controls.
     RegisterControlClasses(ICC_LISTVIEW_CLASSES);
-    DialogBoxParamW(appState->instance, MAKEINTRESOURCEW(IDD_VERSION), owner, VersionDialogProc, 0);
+    DialogBoxParamW(appState->instance, MAKEINTRESOURCEW(IDD_VERSION), owner, VersionDialogProc,
+                    reinterpret_cast<LPARAM>(&library));
 }

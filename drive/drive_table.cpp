@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "appstate.h"
-#include "window_services.h"
 
 const char* const RESCAN_ADAPTER_FAILED = "ホストアダプタ情報取得に失敗しました。";
 const char* const RESCAN_DEVICE_FAILED = "デバイス情報取得に失敗しました。";
@@ -36,20 +35,20 @@ std::uint8_t CodeInForce(const PowerCondition& power) {
 }
 
 // After the reads every drive gets: what a drive of the DVD era needs besides.
-void LearnModernDrive(DriveEntry& drive, DriveExtra& extra, std::uint16_t media,
-                      bool hasInactivityPage, std::uint16_t maximum) {
+void LearnModernDrive(const CdromDevice& device, DriveEntry& drive, DriveExtra& extra,
+                      std::uint16_t media, bool hasInactivityPage, std::uint16_t maximum) {
     if (!MaybeModern(media)) return;
     // A drive that reads no DVD and whose probe and page 0Dh served needs
     // nothing more.
     if (!ReadsDvd(media) && hasInactivityPage && (drive.speedCount >= 2 || maximum == 0)) return;
     DriveConfiguration config;
-    if (!cdromDevice.GetConfiguration(drive.hostAdapter, drive.targetId, LUN, config)) return;
+    if (!device.GetConfiguration(drive.hostAdapter, drive.targetId, LUN, config)) return;
     extra.configured = true;
     extra.config = config;
 
     if (!hasInactivityPage && config.powerManagement) {
         PowerCondition power;
-        if (cdromDevice.GetPowerCondition(drive.hostAdapter, drive.targetId, LUN, power)) {
+        if (device.GetPowerCondition(drive.hostAdapter, drive.targetId, LUN, power)) {
             extra.powerPage = true;
             extra.power = power;
             drive.spinDown = CodeInForce(power);
@@ -63,7 +62,7 @@ void LearnModernDrive(DriveEntry& drive, DriveExtra& extra, std::uint16_t media,
     std::uint16_t speeds[MAX_SPEEDS] = {};
     std::uint32_t count = 0;
     if (config.streaming)
-        count = cdromDevice.GetListedSpeeds(drive.hostAdapter, drive.targetId, LUN, speeds, MAX_SPEEDS);
+        count = device.GetListedSpeeds(drive.hostAdapter, drive.targetId, LUN, speeds, MAX_SPEEDS);
     if (count == 0) count = FactorSpeeds(KindOfProfile(config.profile), maximum, speeds, MAX_SPEEDS);
     if (count == 0) return;
     std::memcpy(drive.speeds, speeds, sizeof drive.speeds);
@@ -73,19 +72,20 @@ void LearnModernDrive(DriveEntry& drive, DriveExtra& extra, std::uint16_t media,
 
 class RescanVisitor : public BusVisitor {
 public:
-    RescanVisitor(AppState& state, HWND window) : state_(state), window_(window) {}
+    RescanVisitor(AppState& state, const CdromDevice& device, RescanReport& report)
+        : state_(state), device_(device), bus_(*device.bus), report_(report) {}
 
-    void AdapterFailed(std::uint8_t) override { Failure(RESCAN_ADAPTER_FAILED); }
+    void AdapterFailed(std::uint8_t) override { report_.failures.push_back(RESCAN_ADAPTER_FAILED); }
 
     bool Target(std::uint8_t adapter, std::uint8_t target, const HostAdapterInfo&) override {
         // A full table takes nothing more, so there is nothing left to ask.
         if (state_.driveCount >= MAX_DRIVES) return false;
-        if (aspiBus.GetDeviceType(adapter, target, LUN) != DEVTYPE_CDROM) return true;
+        if (bus_.GetDeviceType(adapter, target, LUN) != DEVTYPE_CDROM) return true;
 
         DeviceIdentity id;
         std::memset(&id, 0, sizeof id);
-        if (!aspiBus.InquireDevice(adapter, target, LUN, id)) {
-            Failure(RESCAN_DEVICE_FAILED);
+        if (!bus_.InquireDevice(adapter, target, LUN, id)) {
+            report_.failures.push_back(RESCAN_DEVICE_FAILED);
             return true;
         }
 
@@ -102,34 +102,31 @@ public:
         std::uint16_t speeds[MAX_SPEEDS] = {};
         int accepted = 0;
         const std::uint32_t count =
-            cdromDevice.ProbeSpeeds(adapter, target, LUN, speeds, MAX_SPEEDS, accepted);
+            device_.ProbeSpeeds(adapter, target, LUN, speeds, MAX_SPEEDS, accepted);
         drive.speedCount = count <= MAX_SPEEDS ? count : MAX_SPEEDS;
         std::memcpy(drive.speeds, speeds, sizeof drive.speeds);
         extra.cdSpeedAccepted = accepted != 0;
 
         std::uint16_t current = 0, maximum = 0, media = 0;
-        cdromDevice.GetReadSpeeds(adapter, target, LUN, current, maximum, media);
+        device_.GetReadSpeeds(adapter, target, LUN, current, maximum, media);
         drive.currentSpeed = current;
         drive.maxSpeed = maximum;
 
         std::uint8_t code = 0;
-        const bool hasInactivityPage = cdromDevice.GetInactivityTimer(adapter, target, LUN, code) != 0;
+        const bool hasInactivityPage = device_.GetInactivityTimer(adapter, target, LUN, code) != 0;
         drive.spinDown = code;
 
-        LearnModernDrive(drive, extra, media, hasInactivityPage, maximum);
+        LearnModernDrive(device_, drive, extra, media, hasInactivityPage, maximum);
 
         ++state_.driveCount;
         return true;
     }
 
 private:
-    void Failure(const char* text) {
-        ++state_.errorCount;
-        ShowErrorBox(window_, text);
-    }
-
     AppState& state_;
-    HWND window_;
+    const CdromDevice& device_;
+    const AspiBus& bus_;
+    RescanReport& report_;
 };
 
 }  // namespace
@@ -143,22 +140,25 @@ void CopyDeviceText(char* field, std::size_t fieldSize, const char* text, std::s
     }
 }
 
-void RescanDrives(HWND window) {
-    if (!appState) return;
+RescanReport ScanDrives(const CdromDevice& device) {
+    RescanReport report;
+    if (!appState) return report;
     AppState& state = *appState;
     std::memset(state.drives, 0, sizeof state.drives);
     state.driveCount = 0;
     for (DriveExtra& extra : driveExtras) extra = DriveExtra();
 
-    RescanVisitor visitor(state, window);
-    WalkBus(aspiBus, visitor);
+    if (!device.bus) return report;  // no library bound: no adapters
+    RescanVisitor visitor(state, device, report);
+    WalkBus(*device.bus, visitor);
+    return report;
 }
 
-void ApplySpeed(std::uint32_t d, std::uint32_t k) {
-    if (!appState || d >= MAX_DRIVES || k >= MAX_SPEEDS) return;
+bool ApplySpeed(const CdromDevice& device, std::uint32_t d, std::uint32_t k) {
+    if (!appState || d >= MAX_DRIVES || k >= MAX_SPEEDS) return false;
     DriveEntry& drive = appState->drives[d];
     const std::uint16_t speed = drive.speeds[k];
-    const bool cdSpeed = cdromDevice.SetReadSpeed(drive.hostAdapter, drive.targetId, LUN, speed) != 0;
+    const bool cdSpeed = device.SetReadSpeed(drive.hostAdapter, drive.targetId, LUN, speed) != 0;
 
     // SET STREAMING as well where the medium is a DVD or BD or SET CD SPEED is
     // refused, and only to a drive that lists streaming. The medium may have
@@ -167,46 +167,51 @@ void ApplySpeed(std::uint32_t d, std::uint32_t k) {
     bool streamed = false;
     if (extra.configured && extra.config.streaming) {
         DriveConfiguration config;
-        if (cdromDevice.GetConfiguration(drive.hostAdapter, drive.targetId, LUN, config))
+        if (device.GetConfiguration(drive.hostAdapter, drive.targetId, LUN, config))
             extra.config.profile = config.profile;
         const MediumKind kind = KindOfProfile(extra.config.profile);
         if (kind == MediumKind::Dvd || kind == MediumKind::Bd || !cdSpeed || !extra.cdSpeedAccepted)
-            streamed = cdromDevice.SetStreamingSpeed(drive.hostAdapter, drive.targetId, LUN, speed) != 0;
+            streamed = device.SetStreamingSpeed(drive.hostAdapter, drive.targetId, LUN, speed) != 0;
     }
 
     std::uint16_t current = drive.currentSpeed, maximum = drive.maxSpeed;
-    cdromDevice.GetReadSpeeds(drive.hostAdapter, drive.targetId, LUN, current, maximum);
+    device.GetReadSpeeds(drive.hostAdapter, drive.targetId, LUN, current, maximum);
     drive.currentSpeed = current;
     drive.maxSpeed = maximum;
     // Page 2Ah does not tell this drive's speed: what was set is what holds.
     if (extra.speedsListed && (cdSpeed || streamed)) drive.currentSpeed = speed;
+    return cdSpeed || streamed;
 }
 
-void ApplySpinDown(std::uint32_t d) {
-    if (!appState || d >= MAX_DRIVES) return;
+bool ApplySpinDown(const CdromDevice& device, std::uint32_t d) {
+    if (!appState || d >= MAX_DRIVES) return false;
     DriveEntry& drive = appState->drives[d];
     DriveExtra& extra = driveExtras[d];
     if (extra.powerPage) {
         // "Default" leaves the drive's own timer; a code sets the standby
         // timer to the time it names and keeps the idle timer as it is.
+        // "Default" sends nothing, and leaves nothing that could fail.
+        bool taken = true;
         if (drive.spinDown != 0 && drive.spinDown < SPIN_DOWN_CODE_COUNT) {
             PowerCondition power = extra.power;
             power.flags |= scsi::POWER_STANDBY;
             power.standbyTimer = CdromDevice::StandbyTimerOfCode(drive.spinDown);
-            cdromDevice.SetPowerCondition(drive.hostAdapter, drive.targetId, LUN, power);
+            taken = device.SetPowerCondition(drive.hostAdapter, drive.targetId, LUN, power) != 0;
         }
         PowerCondition now;
-        if (cdromDevice.GetPowerCondition(drive.hostAdapter, drive.targetId, LUN, now)) {
+        if (device.GetPowerCondition(drive.hostAdapter, drive.targetId, LUN, now)) {
             extra.power = now;
             drive.spinDown = CodeInForce(now);
         }
-        return;
+        return taken;
     }
-    cdromDevice.SetInactivityTimer(drive.hostAdapter, drive.targetId, LUN, drive.spinDown);
+    const bool taken =
+        device.SetInactivityTimer(drive.hostAdapter, drive.targetId, LUN, drive.spinDown) != 0;
 
     std::uint8_t code = drive.spinDown;
-    cdromDevice.GetInactivityTimer(drive.hostAdapter, drive.targetId, LUN, code);
+    device.GetInactivityTimer(drive.hostAdapter, drive.targetId, LUN, code);
     drive.spinDown = code;
+    return taken;
 }
 
 std::uint32_t FactorSpeeds(MediumKind kind, std::uint16_t maximum, std::uint16_t* list,

@@ -1,14 +1,15 @@
 // The table of CD-ROM drives the tray program controls: rebuilding it from the
-// buses, and applying a read speed or a spin-down time to one drive.
+// buses, and applying a read speed or a spin-down time to one drive. Each
+// takes the device it sends its commands through and tells what happened;
+// telling the user is the caller's business.
 #pragma once
-
-#include <windows.h>
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "appstate.h"
-#include "program_objects.h"
+#include "device.h"
 
 // Error box texts of a rescan.
 extern const char* const RESCAN_ADAPTER_FAILED;  // "ホストアダプタ情報取得に失敗しました。"
@@ -25,20 +26,25 @@ constexpr char DEVICE_TEXT_STAND_IN = '?';
 // cut to fieldSize - 1 bytes, zero-filled, with those bytes replaced.
 void CopyDeviceText(char* field, std::size_t fieldSize, const char* text, std::size_t textSize);
 
-// Rebuilds drives/driveCount of appState from every adapter and target.
-// Failures of the adapter and device inquiries are counted in errorCount and
-// shown (unless silenced) with window as owner. The table keeps the first
-// MAX_DRIVES CD-ROM drives in walk order; the walk ends once it is full.
-// skip is left alone.
-void RescanDrives(HWND window);
+// What a rescan could not learn, in the order the walk met it: each entry is
+// the text of its error box.
+struct RescanReport {
+    std::vector<const char*> failures;
+};
+
+// Rebuilds drives/driveCount of appState from every adapter and target of
+// device's bus. The table keeps the first MAX_DRIVES CD-ROM drives in walk
+// order; the walk ends once it is full. skip is left alone.
+RescanReport ScanDrives(const CdromDevice& device);
 
 // Sets drive d to its speeds[k] and reads the current and maximum speed back.
-// Does nothing for d >= MAX_DRIVES or k >= MAX_SPEEDS.
-void ApplySpeed(std::uint32_t d, std::uint32_t k);
+// Does nothing for d >= MAX_DRIVES or k >= MAX_SPEEDS. True when the drive
+// took a speed command.
+bool ApplySpeed(const CdromDevice& device, std::uint32_t d, std::uint32_t k);
 
 // Sends drive d its spinDown code and reads the code back. Does nothing for
-// d >= MAX_DRIVES.
-void ApplySpinDown(std::uint32_t d);
+// d >= MAX_DRIVES. True when the drive took the code.
+bool ApplySpinDown(const CdromDevice& device, std::uint32_t d);
 
 // What a rescan learned of a drive beyond its record, for drives of the DVD
 // era whose CD-ROM-era speed and spin-down commands do not serve. A drive

@@ -1,72 +1,52 @@
 #include "table_work.h"
 
 #include "appstate.h"
-#include "drive_events.h"
-#include "drive_table.h"
-#include "program_objects.h"
-#include "settings.h"
 
 namespace {
 
+struct Waiting {
+    TableWork work;
+    TableWorkRunner run;
+};
+
 bool running = false;
-TableWork waiting[TABLE_WORK_KINDS];
+Waiting waiting[TABLE_WORK_KINDS];
 int waitingCount = 0;
 
-void Enqueue(TableWork work) {
+void Enqueue(TableWork work, TableWorkRunner run) {
     for (int i = 0; i < waitingCount; ++i)
-        if (waiting[i] == work) return;
-    if (waitingCount < TABLE_WORK_KINDS) waiting[waitingCount++] = work;
+        if (waiting[i].work == work) return;
+    if (waitingCount < TABLE_WORK_KINDS) waiting[waitingCount++] = {work, run};
 }
 
-TableWork Dequeue() {
-    const TableWork first = waiting[0];
+Waiting Dequeue() {
+    const Waiting first = waiting[0];
     for (int i = 1; i < waitingCount; ++i) waiting[i - 1] = waiting[i];
     --waitingCount;
     return first;
 }
 
-void Run(HWND window, TableWork work) {
-    switch (work) {
-    case TableWork::Rescan:
-        aspiBus.Rescan();
-        RescanDrives(window);
-        ShowStatusBalloon(window, true);
-        break;
-    case TableWork::DeviceRescan:
-        aspiBus.Rescan();
-        RescanDrives(window);
-        break;
-    case TableWork::Load:
-        LoadSettings();
-        break;
-    case TableWork::Resume:
-        LoadSettings();
-        ShowStatusBalloon(window, true);
-        break;
-    case TableWork::Save:
-        SaveSettings(window);
-        break;
-    }
-}
-
 // What arrived meanwhile, in the order it came, unless a shutdown ran inside
 // one of the work's boxes; then the work in hand has ended.
 void RunWaiting(HWND window) {
-    while (waitingCount > 0 && appState && appState->settingsLoaded) Run(window, Dequeue());
+    while (waitingCount > 0 && appState && appState->settingsLoaded) {
+        const Waiting next = Dequeue();
+        next.run(window, next.work);
+    }
     waitingCount = 0;
     running = false;
 }
 
 }  // namespace
 
-void RequestTableWork(HWND window, TableWork work) {
+void QueueTableWork(HWND window, TableWork work, TableWorkRunner run) {
     if (!appState || !appState->settingsLoaded) return;
     if (running) {
-        Enqueue(work);
+        Enqueue(work, run);
         return;
     }
     running = true;
-    Run(window, work);
+    run(window, work);
     RunWaiting(window);
 }
 

@@ -16,14 +16,17 @@ enum class TableWork {
 };
 constexpr int TABLE_WORK_KINDS = 5;
 
-// Runs the work now, or after the work in hand when there is some; a kind
-// already waiting is not queued twice. Nothing happens before the start-up
-// has loaded the settings, nor without a state record.
-void RequestTableWork(HWND window, TableWork work);
+// What a kind of work does; the program decides.
+using TableWorkRunner = void (*)(HWND window, TableWork work);
+
+// Runs the work with run now, or after the work in hand when there is some;
+// a kind already waiting is not queued twice. Nothing happens before the
+// start-up has loaded the settings, nor without a state record.
+void QueueTableWork(HWND window, TableWork work, TableWorkRunner run);
 
 // True while a piece of table work is under way (inside one of its boxes).
 bool TableWorkRunning();
 // Runs work(context) now as one piece of table work, then what arrived
-// meanwhile, as RequestTableWork does. False, with nothing run, while other
+// meanwhile, as QueueTableWork does. False, with nothing run, while other
 // work is under way: the caller tries again once it has ended.
 bool RunTableWorkNow(HWND window, void (*work)(void* context), void* context);

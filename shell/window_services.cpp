@@ -33,6 +33,12 @@ void CstrErrorTrap() {
     ErrorMessage(nullptr, CSTR_ERROR_TEXT);
 }
 
+void TellSaveOutcome(HWND owner, SaveOutcome outcome) {
+    // A save that no file took is never passed over in silence: the user
+    // would find every change gone at the next start.
+    if (const char* text = SaveOutcomeText(outcome)) ErrorMessage(owner, text);
+}
+
 void PlaceWindow(HWND window, int code) {
     RECT rect;
     if (!GetWindowRect(window, &rect)) return;

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include "settings.h"
+
 constexpr UINT MB_FORM_ERROR = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR;              // 0x50010
 constexpr UINT MB_FORM_CONFIRM = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;      // 0x50040
 
@@ -17,6 +19,8 @@ int ConfirmMessage(HWND owner, const char* text);
 void ShowErrorBox(HWND owner, const char* text);
 // Registered on the strings of the state record.
 void CstrErrorTrap();
+// The error form for a save that did not land; nothing for one that did.
+void TellSaveOutcome(HWND owner, SaveOutcome outcome);
 
 // Codes of PlaceWindow: 0 centred, 1 top left, 2 bottom left, 3 top right, 4 bottom right.
 constexpr int PLACE_CENTRE = 0;

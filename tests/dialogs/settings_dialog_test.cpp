@@ -19,6 +19,7 @@
 #include "sjis_text.h"
 #include "settings.h"
 #include "table_work.h"
+#include "tray_menu.h"
 #include "version_dialog.h"
 
 using drivetest::CdromSection;
@@ -122,13 +123,13 @@ protected:
             DriveEntry& last = appState->drives[2];
             last.speeds[last.speedCount++] = 1411;
         }
-        LoadSettings();
+        LoadSettings(cdromDevice);
         sim->ClearLog();
     }
 
     HWND Open() {
         dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS),
-                                    nullptr, SettingsDialogProc, 0);
+                                    nullptr, SettingsDialogProc, reinterpret_cast<LPARAM>(&cdromDevice));
         return dialog;
     }
     HWND Page(int index) const { return settingsState->pages[index]; }
@@ -758,6 +759,47 @@ TEST_F(SettingsDialogTest, OkDuringARescanWaitsForIt) {
 // The program's window went (its WM_DESTROY ran the shutdown) while the
 // dialog's own loop kept running: OK then neither writes the file nor reads
 // it back into the program.
+// The text of the checked item of the first drive's speed sub-menu.
+std::string CheckedSpeed() {
+    HMENU menu = CreatePopupMenu();
+    AppendSpeedMenuItems(nullptr, menu);
+    HMENU speeds = GetSubMenu(menu, 0);
+    std::string checked = "(none)";
+    for (int i = 0; speeds && i < GetMenuItemCount(speeds); ++i)
+        if (GetMenuState(speeds, static_cast<UINT>(i), MF_BYPOSITION) & MF_CHECKED)
+            checked = testsupport::MenuText(speeds, static_cast<UINT>(i));
+    DestroyMenu(menu);
+    return checked;
+}
+
+// A file another program holds cannot be saved over, but the chosen speed and
+// spin-down still reach the drive, and the menu marks the speed it runs at.
+TEST_F(SettingsDialogTest, OkWhileTheFileCannotBeReadStillSetsTheDrives) {
+    Start();
+    drivetest::WriteSettingsFile("[COMMON]\r\nASPIDLL=WNASPI32.DLL\r\n");
+    HANDLE held = CreateFileA(drivetest::SettingsPath().c_str(), GENERIC_READ, 0, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    LoadSettings(cdromDevice);  // finds the file held: saving is refused from now on
+    sim->ClearLog();
+    ASSERT_NE(nullptr, Open());
+    Choose(PAGE_DRIVE, IDC_DRIVE_SPEED, 2);       // drive 0: x16
+    Choose(PAGE_DRIVE, IDC_DRIVE_SPIN_DOWN, 10);  // 2min
+    Command(IDOK);
+    CloseHandle(held);
+
+    EXPECT_EQ((std::vector<std::string>{"0:1 bb000b06", "0:1 55100000", "1:3 bb000583",
+                                        "1:3 55100000"}),
+              Applied());
+    EXPECT_EQ("2822", StateOf(*sim, "0:1:0", "speed"));
+    EXPECT_EQ("10", StateOf(*sim, "0:1:0", "inactivity"));
+    EXPECT_EQ(2822, appState->drives[0].currentSpeed);
+    EXPECT_EQ("2822 KB/S (x16)", CheckedSpeed());
+    ASSERT_EQ(1u, boxes->Count());
+    EXPECT_EQ(SETTINGS_NOT_SAVED, boxes->Boxes()[0].text);
+    EXPECT_EQ("[COMMON]\r\nASPIDLL=WNASPI32.DLL\r\n", ReadSettingsFile());
+}
+
 TEST_F(SettingsDialogTest, OkAfterTheShutdownNeitherSavesNorReloads) {
     Start();
     SaveSettings();
@@ -834,7 +876,7 @@ void CALLBACK CancelWhenShown(HWND, UINT, UINT_PTR timer, DWORD) {
     if (!appState->settingsDialog) return;
     KillTimer(nullptr, timer);
     modalRun.shown = appState->settingsDialog;
-    modalRun.secondOpened = RunSettingsDialog();
+    modalRun.secondOpened = RunSettingsDialog(cdromDevice);
     PostMessageA(modalRun.shown, WM_COMMAND, IDCANCEL, 0);
 }
 
@@ -842,12 +884,12 @@ TEST_F(SettingsDialogTest, RunsModallyOnceAtATime) {
     Start();
     boxes.reset();  // it would answer the dialog
     appState->settingsLoaded = 0;
-    EXPECT_FALSE(RunSettingsDialog());
+    EXPECT_FALSE(RunSettingsDialog(cdromDevice));
     appState->settingsLoaded = 1;
     for (int round = 0; round < 2; ++round) {
         modalRun = ModalRun();
         ASSERT_NE(0u, SetTimer(nullptr, 0, 50, CancelWhenShown));
-        EXPECT_TRUE(RunSettingsDialog());
+        EXPECT_TRUE(RunSettingsDialog(cdromDevice));
         EXPECT_NE(nullptr, modalRun.shown) << round;
         EXPECT_FALSE(modalRun.secondOpened) << round;
         EXPECT_FALSE(IsWindow(modalRun.shown)) << round;

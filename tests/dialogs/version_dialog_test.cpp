@@ -132,7 +132,8 @@ protected:
 
     HWND Open() {
         dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_VERSION),
-                                    nullptr, VersionDialogProc, 0);
+                                    nullptr, VersionDialogProc,
+                                    reinterpret_cast<LPARAM>(&aspiBus));
         return dialog;
     }
 
@@ -422,7 +423,7 @@ TEST_F(VersionDialogTest, RunsModallyOverItsOwnerAndReturnsToIt) {
         modalRun = &run;
         const UINT_PTR timer = SetTimer(nullptr, 0, 50, CloseWhenShown);
         ASSERT_NE(0u, timer);
-        RunVersionDialog(owner);
+        RunVersionDialog(owner, aspiBus);
         modalRun = nullptr;
         EXPECT_NE(nullptr, run.shown) << round;
         EXPECT_EQ(owner, run.shownOwner) << round;
@@ -446,7 +447,7 @@ TEST_F(VersionDialogTest, AskedForWhileOpenOpensNoSecondOne) {
     boxes.reset(new testsupport::MessageBoxRecorder);
     ASSERT_EQ(dialog, appState->versionDialog);
     const HFONT title = versionTitleFont.handle, line = versionLineFont.handle;
-    RunVersionDialog(nullptr);
+    RunVersionDialog(nullptr, aspiBus);
     EXPECT_EQ(0u, boxes->Count());
     EXPECT_EQ(dialog, appState->versionDialog);
     EXPECT_EQ(title, versionTitleFont.handle);
@@ -457,7 +458,7 @@ TEST_F(VersionDialogTest, AskedForWhileOpenOpensNoSecondOne) {
     DestroyWindow(dialog);
     // Closed, it opens again as usual.
     boxes->Clear();
-    RunVersionDialog(nullptr);
+    RunVersionDialog(nullptr, aspiBus);
     EXPECT_EQ(1u, boxes->Count());
     EXPECT_EQ(nullptr, appState->versionDialog);
 }

@@ -10,7 +10,10 @@
 #include <vector>
 
 #include "appstate.h"
+#include "drive_events.h"
+#include "drive_settings.h"
 #include "drive_table.h"
+#include "program_objects.h"
 #include "msgbox_recorder.h"
 #include "sim_fixture.h"
 

@@ -196,7 +196,7 @@ TEST_F(DriveTable, ApplySpeedSendsTheListedSpeedAndReadsBack) {
     ASSERT_EQ(4234, appState->drives[0].speeds[4]);
     sim->ClearLog();
 
-    ApplySpeed(0, 4);
+    ApplySpeed(cdromDevice, 0, 4);
     EXPECT_EQ((std::vector<std::string>{"0:2 bb00108affff000000000000",
                                         "0:2 5a002a000000000100000000"}),
               Cdbs(*sim));
@@ -205,7 +205,7 @@ TEST_F(DriveTable, ApplySpeedSendsTheListedSpeedAndReadsBack) {
     EXPECT_EQ("4234", StateOf(*sim, "0:2:0", "speed"));
 
     // Asked for 2822, the drive settles on 1411: the table shows that.
-    ApplySpeed(0, 3);
+    ApplySpeed(cdromDevice, 0, 3);
     EXPECT_EQ(1411, appState->drives[0].currentSpeed);
     EXPECT_EQ("1411", StateOf(*sim, "0:2:0", "speed"));
 }
@@ -217,10 +217,10 @@ TEST_F(DriveTable, ApplyOutOfRangeDoesNothing) {
     std::memcpy(before, appState->drives, sizeof before);
     sim->ClearLog();
 
-    ApplySpeed(MAX_DRIVES, 0);
-    ApplySpeed(0, MAX_SPEEDS);
-    ApplySpeed(0xFFFFFFFFu, 0xFFFFFFFFu);
-    ApplySpinDown(MAX_DRIVES);
+    ApplySpeed(cdromDevice, MAX_DRIVES, 0);
+    ApplySpeed(cdromDevice, 0, MAX_SPEEDS);
+    ApplySpeed(cdromDevice, 0xFFFFFFFFu, 0xFFFFFFFFu);
+    ApplySpinDown(cdromDevice, MAX_DRIVES);
     EXPECT_TRUE(sim->Requests().empty());
     EXPECT_EQ(0, std::memcmp(before, appState->drives, sizeof before));
 }
@@ -233,7 +233,7 @@ TEST_F(DriveTable, ApplySpinDownWritesTheCodeAndReadsItBack) {
     sim->ClearLog();
 
     appState->drives[0].spinDown = 10;
-    ApplySpinDown(0);
+    ApplySpinDown(cdromDevice, 0);
     const auto cdbs = Cdbs(*sim);
     ASSERT_EQ(2u, cdbs.size());
     EXPECT_EQ("0:1 551000000000000010000000", cdbs[0]);
@@ -271,12 +271,12 @@ TEST(LegacyDrives, SeeTheCommandsTheyAlwaysSaw) {
             testsupport::MessageBoxRecorder boxes;
             RescanDrives(nullptr);
             for (std::uint32_t d = 0; d < appState->driveCount; ++d) {
-                ApplySpeed(d, appState->drives[d].speedCount > 1 ? 1 : 0);
+                ApplySpeed(cdromDevice, d, appState->drives[d].speedCount > 1 ? 1 : 0);
                 appState->drives[d].spinDown = 5;
-                ApplySpinDown(d);
+                ApplySpinDown(cdromDevice, d);
             }
             SaveSettings();
-            LoadSettings();
+            LoadSettings(cdromDevice);
             for (const simtest::LogLine& line : sim.Requests()) {
                 for (const char* key : {"cmd", "ha", "tgt", "lun", "flags", "buflen", "senselen",
                                         "cdblen", "cdb", "post", "status", "data"})
@@ -334,7 +334,7 @@ TEST_F(DriveTable, SpinDownThroughThePowerConditionPage) {
         ASSERT_EQ(13, appState->drives[0].spinDown);  // 8 min in force
         sim->ClearLog();
         appState->drives[0].spinDown = c.code;
-        ApplySpinDown(0);
+        ApplySpinDown(cdromDevice, 0);
         EXPECT_EQ(c.cdbs, Cdbs(*sim)) << int(c.code);
         const auto requests = sim->Requests();
         EXPECT_EQ(c.data, requests.size() > 1 ? requests[0]["data"] : "") << int(c.code);

@@ -95,7 +95,7 @@ class Settings : public drivetest::DriveFixture {};
 
 TEST_F(Settings, FirstStartWithoutAFile) {
     EXPECT_EQ(Profile({"[COMMON]", "ASPIDLL=WNASPI32.DLL"}), ReadSettingsFile());
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(Profile({"[COMMON]", "ASPIDLL=WNASPI32.DLL"}), ReadSettingsFile());
 
     const AppState& s = *appState;
@@ -150,12 +150,12 @@ TEST_F(Settings, SaveAndLoadThroughFreshObjects) {
     ASSERT_EQ(2u, appState->driveCount);
     appState->skip[0] = 0;
     appState->skip[1] = 0;
-    ApplySpeed(0, 2);  // 2822
+    ApplySpeed(cdromDevice, 0, 2);  // 2822
     appState->drives[0].spinDown = 12;
-    ApplySpinDown(0);
-    ApplySpeed(1, 0);  // 706
+    ApplySpinDown(cdromDevice, 0);
+    ApplySpeed(cdromDevice, 1, 0);  // 706
     appState->drives[1].spinDown = 0;
-    ApplySpinDown(1);
+    ApplySpinDown(cdromDevice, 1);
     appState->menuLock = "";
     SaveSettings();
 
@@ -166,7 +166,7 @@ TEST_F(Settings, SaveAndLoadThroughFreshObjects) {
     Bind(TwoDrives());
     RescanDrives(nullptr);
     ASSERT_EQ(7056, appState->drives[0].currentSpeed);
-    LoadSettings();
+    LoadSettings(cdromDevice);
 
     const AppState& s = *appState;
     EXPECT_STREQ("NEROASPI.DLL", appState->aspiDll.String(0));
@@ -214,7 +214,7 @@ TEST_F(Settings, OpenCloseTimerAndIconTypeBounds) {
         WriteSettingsFile(file);
         appState->openCloseTimer = 77;
         appState->iconType = 3;
-        LoadSettings();
+        LoadSettings(cdromDevice);
         EXPECT_EQ(c.wantTimer, appState->openCloseTimer) << (c.timer ? c.timer : "missing");
         EXPECT_EQ(c.wantIcon, appState->iconType) << (c.icon ? c.icon : "missing");
     }
@@ -232,11 +232,11 @@ TEST_F(Settings, AFileThatCannotBeReadIsNeitherTakenAsDefaultsNorOverwritten) {
         Profile({"[COMMON]", "ASPIDLL=NEROASPI.DLL", "Update=0", "OpenCloseTimer=30", "[Menu]",
                  "Open=OPEN"});
     WriteSettingsFile(file);
-    LoadSettings();
+    LoadSettings(cdromDevice);
     HANDLE held = HoldSettingsFile();
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     appState->useLock = 1;  // changed since: what is in force stays
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(0, appState->update);
     EXPECT_EQ(30u, appState->openCloseTimer);
     EXPECT_EQ(1, appState->useLock);
@@ -250,7 +250,7 @@ TEST_F(Settings, AFileThatCannotBeReadIsNeitherTakenAsDefaultsNorOverwritten) {
     EXPECT_EQ(static_cast<UINT>(MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR), boxes->Boxes()[0].style);
 
     // Readable again: the next load takes the file, and saving works.
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(0, appState->useLock);
     SaveSettings();
     EXPECT_EQ(1u, boxes->Count());
@@ -265,7 +265,7 @@ TEST_F(Settings, AFileUnreadableFromTheStartKeepsItsLibraryName) {
     ASSERT_NE(INVALID_HANDLE_VALUE, held);
     ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
     EXPECT_TRUE(appState->aspiDll == "WNASPI32.DLL");  // bound for now, never written
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(1, appState->update);  // the defaults, as for a first start
     EXPECT_EQ(10u, appState->openCloseTimer);
     EXPECT_TRUE(appState->menuOpen == "開ける");
@@ -274,7 +274,7 @@ TEST_F(Settings, AFileUnreadableFromTheStartKeepsItsLibraryName) {
     EXPECT_EQ(file, ReadSettingsFile());
     EXPECT_EQ(1u, boxes->Count());
 
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_TRUE(appState->aspiDll == "NEROASPI.DLL");
     EXPECT_EQ(0, appState->update);
     SaveSettings();
@@ -284,10 +284,10 @@ TEST_F(Settings, AFileUnreadableFromTheStartKeepsItsLibraryName) {
 TEST_F(Settings, ASecondLoadGivesVanishedKeysTheirDefaults) {
     WriteSettingsFile(Profile({"[COMMON]", "Update=0", "SwapMenu=1", "OpenCloseTimer=30",
                                "IconType=3", "[Menu]", "Open=OPEN", "Unlock=UN"}));
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(0, appState->update);
     WriteSettingsFile(Profile({"[COMMON]"}));
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(1, appState->update);
     EXPECT_EQ(0, appState->swapMenu);
     EXPECT_EQ(10u, appState->openCloseTimer);
@@ -304,7 +304,7 @@ TEST_F(Settings, ShiftJisMenuTextsAtTheLimit) {
     const std::string fifteen = fourteen + "\x82\xa0";
     WriteSettingsFile("[Menu]\r\nOpen=" + fourteen + "A\r\nClose=" + fifteen + "\r\nEject=A" +
                       fourteen + "\r\n");
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(fourteen + "A", std::string(appState->menuOpen.String(0)));
     EXPECT_EQ(fourteen, std::string(appState->menuClose.String(0)));
     EXPECT_EQ("A" + fourteen, std::string(appState->menuEject.String(0)));
@@ -313,7 +313,7 @@ TEST_F(Settings, ShiftJisMenuTextsAtTheLimit) {
 TEST_F(Settings, OtherIntegersAreStoredUnchanged) {
     WriteSettingsFile(Profile({"[COMMON]", "Update=7", "MediaControl=-3", "BalloonAll=0",
                                "NoErrorMessage=0x10"}));
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(7, appState->update);
     EXPECT_EQ(-3, appState->mediaControl);
     EXPECT_EQ(0, appState->balloonAll);
@@ -323,7 +323,7 @@ TEST_F(Settings, OtherIntegersAreStoredUnchanged) {
 TEST_F(Settings, MenuTexts) {
     // Empty loads as empty; 40 bytes load as the first 29.
     WriteSettingsFile(Profile({"[Menu]", "Open=", "Close=0123456789012345678901234567890123456789"}));
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(0u, appState->menuOpen.Length());
     EXPECT_STREQ("01234567890123456789012345678", appState->menuClose.String(0));
     EXPECT_TRUE(appState->menuEject == "取り出し");
@@ -333,7 +333,7 @@ TEST_F(Settings, MenuTexts) {
     const std::string file = ReadSettingsFile();
     EXPECT_EQ(std::string::npos, file.find("Open=")) << file;
     EXPECT_NE(std::string::npos, file.find("OpenClose=")) << file;
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_TRUE(appState->menuOpen == "開ける");
 }
 
@@ -346,7 +346,7 @@ protected:
         RescanDrives(nullptr);
         WriteSettingsFile(file);
         sim->ClearLog();
-        LoadSettings();
+        LoadSettings(cdromDevice);
     }
 };
 
@@ -380,7 +380,7 @@ TEST_F(SettingsOnDrives, TheSameDriveAtAnotherPositionTakesOnlyTheSkip) {
 
     WriteSettingsFile(Profile({"[CDROM00]", "Skip=2", "Vendor=SIMDISC", "Product=CD-ROM Y",
                                "Version=2.00", "Speed=1", "SpinDown=0x0a"}));
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(2u, appState->skip[0]);
     EXPECT_TRUE(Cdbs(*sim).empty());
 }
@@ -447,11 +447,11 @@ TEST_F(SettingsOnDrives, TextsWithBlanksOrQuotesAroundThemStillMatch) {
         WriteSettingsFile("(none)");
         Bind(OneAdapter(CdromSection(0, 0, c.vendor, c.product, "1.00", kSpeeds)));
         RescanDrives(nullptr);
-        ApplySpeed(0, 1);
+        ApplySpeed(cdromDevice, 0, 1);
         SaveSettings();
-        ApplySpeed(0, 3);
+        ApplySpeed(cdromDevice, 0, 3);
         ASSERT_EQ("4234", StateOf(*sim, "0:0:0", "speed"));
-        LoadSettings();
+        LoadSettings(cdromDevice);
         EXPECT_EQ("1411", StateOf(*sim, "0:0:0", "speed")) << ReadSettingsFile();
     }
 }
@@ -466,7 +466,7 @@ TEST_F(SettingsOnDrives, DeviceTextsCannotAddLinesToTheFile) {
     EXPECT_STREQ("X??ASPIDLL=EVIL", appState->drives[0].product);
     EXPECT_STREQ("1???", appState->drives[0].version);
     appState->aspiDll = "SAFE.DLL";
-    ApplySpeed(0, 1);
+    ApplySpeed(cdromDevice, 0, 1);
     SaveSettings();
     const std::string file = ReadSettingsFile();
     EXPECT_EQ(0u, file.find("[COMMON]\r\nASPIDLL=SAFE.DLL\r\n")) << file;
@@ -476,8 +476,8 @@ TEST_F(SettingsOnDrives, DeviceTextsCannotAddLinesToTheFile) {
                                            "Version=1???\r\n")) << file;
     // The same drive finds its own section again.
     RescanDrives(nullptr);
-    ApplySpeed(0, 3);
-    LoadSettings();
+    ApplySpeed(cdromDevice, 0, 3);
+    LoadSettings(cdromDevice);
     EXPECT_EQ("1411", StateOf(*sim, "0:0:0", "speed"));
 }
 
@@ -491,7 +491,7 @@ TEST_F(SettingsOnDrives, ADriveWithoutSpeedsHasNoSection) {
     WriteSettingsFile(file);
     sim->ClearLog();
     appState->skip[0] = 1;
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_TRUE(Cdbs(*sim).empty());
     EXPECT_EQ(1u, appState->skip[0]);
 
@@ -581,7 +581,7 @@ TEST_F(SettingsStore, ARefusedSaveLandsInTheCopyWhichTheNextStartReads) {
     DestroyAppState();
     ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
     EXPECT_TRUE(appState->aspiDll == "NEROASPI.DLL");
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(0, appState->update);
     EXPECT_EQ(30u, appState->openCloseTimer);
     EXPECT_TRUE(appState->menuUnlock == "解除");
@@ -605,7 +605,7 @@ TEST_F(SettingsStore, ACopyLeftByThe32BitBuildIsReadAndWritten) {
     DestroyAppState();
     ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
     EXPECT_TRUE(appState->aspiDll == "NEROASPI.DLL");
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(1, appState->swapMenu);
     appState->iconType = 5;
     SaveSettings();

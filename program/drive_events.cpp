@@ -5,9 +5,11 @@
 
 #include "appstate.h"
 #include "command_ids.h"
+#include "drive_settings.h"
 #include "drive_table.h"
+#include "media_check.h"
 #include "program_objects.h"
-#include "table_work.h"
+#include "settings.h"
 #include "window_services.h"
 
 const char* const TIMER_CREATE_FAILED = "タイマーの生成に失敗しました。";
@@ -38,7 +40,7 @@ public:
 
     bool Target(std::uint8_t adapter, std::uint8_t target, const HostAdapterInfo&) override {
         int type = -1;
-        if (!IsEligibleMediaDevice(adapter, target, LUN, &type)) return true;
+        if (!IsEligibleMediaDevice(aspiBus, adapter, target, LUN, &type)) return true;
         HotKey& entry = hotKeys[next_];
         if (entry.key != key_) {
             ++next_;
@@ -59,35 +61,6 @@ private:
     std::uint32_t next_ = 0;
 };
 
-// Appends the balloon lines of the drives while they fit, then drops the
-// last line feed.
-void ComposeBalloonText(AppState& state) {
-    char* text = state.balloonText;
-    std::memset(text, 0, BALLOON_TEXT_SIZE);
-    std::size_t length = 0;
-    const std::uint32_t count = state.driveCount < MAX_DRIVES ? state.driveCount : MAX_DRIVES;
-    for (std::uint32_t d = 0; d < count; ++d) {
-        if (!state.balloonAll && state.skip[d] != SKIP_NONE) continue;
-        const DriveEntry& drive = state.drives[d];
-        char product[DRIVE_TEXT_SIZE + 1] = {};
-        std::memcpy(product, drive.product, DRIVE_TEXT_SIZE);
-        char spinDown[SPIN_DOWN_TEXT_SIZE];
-        char line[BALLOON_TEXT_SIZE];
-        const int n = std::snprintf(line, sizeof line, BALLOON_LINE_FORMAT, product,
-                                    static_cast<int>(CdromDevice::SpeedToFactor(drive.currentSpeed)),
-                                    DriveSpinDownText(d, spinDown));
-        if (n < 0) break;
-        const std::size_t lineLength = static_cast<std::size_t>(n);
-        // The first line that does not fit ends the list, even if a later,
-        // shorter one would.
-        if (lineLength >= BALLOON_TEXT_LIMIT || length >= BALLOON_TEXT_LIMIT - lineLength) break;
-        std::memcpy(text + length, line, lineLength);
-        length += lineLength;
-        text[length] = '\0';
-    }
-    if (length) text[length - 1] = '\0';
-}
-
 void OpenClose(HWND window, std::uint16_t x) {
     AppState& state = *appState;
     const cmd::DeviceAddress a = cmd::DecodeAddress(x);
@@ -101,24 +74,43 @@ void OpenClose(HWND window, std::uint16_t x) {
     if (!state.openCloseTimerId) ErrorMessage(window, TIMER_CREATE_FAILED);
 }
 
+void RunTableWork(HWND window, TableWork work) {
+    switch (work) {
+    case TableWork::Rescan:
+        aspiBus.Rescan();
+        RescanDrives(window);
+        ShowStatusBalloon(window, true);
+        break;
+    case TableWork::DeviceRescan:
+        aspiBus.Rescan();
+        RescanDrives(window);
+        break;
+    case TableWork::Load:
+        LoadSettings(cdromDevice);
+        break;
+    case TableWork::Resume:
+        LoadSettings(cdromDevice);
+        ShowStatusBalloon(window, true);
+        break;
+    case TableWork::Save:
+        SaveSettings(window);
+        break;
+    }
+}
+
 }  // namespace
 
-MediaDeviceCheck CheckMediaDevice(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
-                                  int* type, DeviceIdentity* id) {
-    const int found = aspiBus.GetDeviceType(adapter, target, lun);
-    if (type) *type = found;
-    if (!IsRemovableDeviceType(found)) return MediaDeviceCheck::NotMedia;
-    DeviceIdentity identity;
-    std::memset(&identity, 0, sizeof identity);
-    if (!aspiBus.InquireDevice(adapter, target, lun, identity)) return MediaDeviceCheck::InquiryFailed;
-    if (id) *id = identity;
-    return MediaDeviceCheck::Eligible;
+void RescanDrives(HWND window) {
+    const RescanReport report = ScanDrives(cdromDevice);
+    for (const char* failure : report.failures) {
+        if (appState) ++appState->errorCount;
+        ShowErrorBox(window, failure);
+    }
 }
 
-bool IsEligibleMediaDevice(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
-                           int* type) {
-    return CheckMediaDevice(adapter, target, lun, type) == MediaDeviceCheck::Eligible;
-}
+void SaveSettings(HWND owner) { TellSaveOutcome(owner, SaveSettingsFile()); }
+
+void RequestTableWork(HWND window, TableWork work) { QueueTableWork(window, work, RunTableWork); }
 
 void ResetHotKeys() {
     for (HotKey& entry : hotKeys) entry.state = 0;
@@ -146,7 +138,8 @@ LRESULT DispatchDeviceCommand(HWND window, WPARAM id) {
         const std::uint32_t d = cmd::SpeedDrive(x), k = cmd::SpeedIndex(x);
         // An id left over from before a rescan may name a drive or a speed
         // that is no longer there.
-        if (d < state.driveCount && d < MAX_DRIVES && k < state.drives[d].speedCount) ApplySpeed(d, k);
+        if (d < state.driveCount && d < MAX_DRIVES && k < state.drives[d].speedCount)
+            ApplySpeed(cdromDevice, d, k);
         return 0;
     }
     if (cmd::InRange(low, cmd::OPEN_CLOSE_BASE, x)) {

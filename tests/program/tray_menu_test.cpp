@@ -70,7 +70,7 @@ protected:
         EventFixture::SetUp();
         if (HasFatalFailure()) return;
         drivetest::WriteSettingsFile("(none)");
-        LoadSettings();  // the default menu texts
+        LoadSettings(cdromDevice);  // the default menu texts
         appState->mediaControl = 1;
         appState->useOpenClose = 1;
         appState->useLock = 1;
@@ -182,7 +182,7 @@ TEST_F(TrayMenus, MenuTextsComeFromTheMenuSection) {
     drivetest::WriteSettingsFile(
         "[COMMON]\nMediaControl=1\nUseOpenClose=1\nUseLock=1\n[Menu]\nOpen=Open it\nClose=Shut\n"
         "Eject=Out\nOpenClose=Blink\nLock=Hold\nUnlock=Free\n");
-    LoadSettings();
+    LoadSettings(cdromDevice);
     EXPECT_EQ(Join({"CD > checked", "  Open it #1400", "  Shut #2400", "  Blink #3400", "  -",
                     "  Hold #4400", "TAPE > checked", "  Out #1410"},
                    kMediaTail),

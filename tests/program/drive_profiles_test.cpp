@@ -162,7 +162,7 @@ TEST_F(DriveProfiles, EachProfileAsKorvexDrivesIt) {
         drivetest::WriteSettingsFile("(none)");
         Bind(bus);
         RescanDrives(window);
-        LoadSettings();
+        LoadSettings(cdromDevice);
         EXPECT_EQ(p.startUp, Folded(*sim));
         ASSERT_EQ(1u, appState->driveCount);
         const DriveEntry& drive = appState->drives[0];
@@ -177,7 +177,7 @@ TEST_F(DriveProfiles, EachProfileAsKorvexDrivesIt) {
         sim->ClearLog();
         appState->drives[0].spinDown = p.spinDown;  // what the drive page's OK stores
         SaveSettings();
-        LoadSettings();
+        LoadSettings(cdromDevice);
         EXPECT_EQ(p.spinDownCommands, Folded(*sim));
 
         ShowStatusBalloon(window, true);

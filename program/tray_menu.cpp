@@ -7,6 +7,7 @@
 #include "command_ids.h"
 #include "drive_events.h"
 #include "drive_table.h"
+#include "media_check.h"
 #include "messages.h"
 #include "program_objects.h"
 #include "wide_text.h"
@@ -89,7 +90,7 @@ public:
         int type = -1;
         DeviceIdentity id;
         std::memset(&id, 0, sizeof id);
-        switch (CheckMediaDevice(adapter, target, LUN, &type, &id)) {
+        switch (CheckMediaDevice(aspiBus, adapter, target, LUN, &type, &id)) {
         case MediaDeviceCheck::NotMedia:
             return true;
         case MediaDeviceCheck::InquiryFailed:

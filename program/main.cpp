@@ -15,7 +15,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         PostMessageA(running, WM_COMMAND, ID_SHOW_BALLOON, 0);
         return 0;
     }
-    if (!CreateAppState(instance)) {
+    if (!CreateAppState(instance, CstrErrorTrap)) {
         ErrorMessage(nullptr, TEXT_NO_MEMORY);
         return 0;
     }

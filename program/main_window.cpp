@@ -2,13 +2,12 @@
 
 #include "appstate.h"
 #include "drive_events.h"
-#include "drive_table.h"
+#include "drive_settings.h"
 #include "messages.h"
 #include "program_objects.h"
 #include "resource_ids.h"
 #include "settings.h"
 #include "settings_dialog.h"
-#include "table_work.h"
 #include "tray_menu.h"
 #include "version_dialog.h"
 #include "wide_text.h"
@@ -82,7 +81,7 @@ bool StartUpSequence(HWND window) {
     LoadTrayIcons();
     LoadErrorMessageSetting();
     RescanDrives(window);
-    LoadSettings();
+    LoadSettings(cdromDevice);
     trayIcon.Add(appState->iconType);
     ShowStatusBalloon(window, true);
     SetPriorityClass(GetCurrentProcess(), IDLE_PRIORITY_CLASS);
@@ -124,10 +123,10 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM) {
         break;
     case ID_SETTINGS_DIALOG:
         // The dialog may have changed the icon style.
-        if (ready && RunSettingsDialog()) trayIcon.Modify(appState->iconType);
+        if (ready && RunSettingsDialog(cdromDevice)) trayIcon.Modify(appState->iconType);
         break;
     case ID_VERSION_DIALOG:
-        if (ready) RunVersionDialog(nullptr);
+        if (ready) RunVersionDialog(nullptr, aspiBus);
         break;
     case ID_SHOW_BALLOON:
         if (ready) ShowStatusBalloon(window, true);
