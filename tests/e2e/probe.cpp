@@ -8,6 +8,10 @@
 //   korvexprobe count           how many top-level windows of class and title
 //                               "ROTAVA" exist
 //   korvexprobe post ID         WM_COMMAND ID to the main window; exit 1 when none
+//   korvexprobe send ID         the same, sent: returns once the program has carried
+//                               the command out (boxes it shows meanwhile must be
+//                               answered by someone else); exit 1 when none or
+//                               when it has not answered within two minutes
 //   korvexprobe icons-shown     how many icons the notification area has shown
 //   korvexprobe taskbar         exit 0 when the desktop shows its taskbar
 //   korvexprobe hold [CLASS TITLE]
@@ -61,6 +65,7 @@ namespace {
 
 constexpr const char* MAIN_NAME = "ROTAVA";
 constexpr UINT TIMEOUT_MS = 2000;
+constexpr UINT SEND_LIMIT_MS = 120000;  // a 10 MB settings file saves in seconds
 
 // WM_GETTEXT works across processes; a hung window does not stop the probe.
 std::string TextOf(HWND window) {
@@ -175,6 +180,16 @@ int Post(const char* id) {
     HWND window = FindWindowA(MAIN_NAME, MAIN_NAME);
     if (!window) return 1;
     return PostMessageA(window, WM_COMMAND, std::strtoul(id, nullptr, 0), 0) ? 0 : 1;
+}
+
+int Send(const char* id) {
+    HWND window = FindWindowA(MAIN_NAME, MAIN_NAME);
+    if (!window) return 1;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_COMMAND, std::strtoul(id, nullptr, 0), 0, SMTO_NORMAL,
+                               SEND_LIMIT_MS, &result)
+               ? 0
+               : 1;
 }
 
 // Wine's taskbar gives each icon it shows a tool tip window of its own and
@@ -569,6 +584,7 @@ int main(int, char**) {
     if (command == "menus") return Menus();
     if (command == "foreground") return Foreground();
     if (command == "post" && argc > 2) return Post(argv[2]);
+    if (command == "send" && argc > 2) return Send(argv[2]);
     if (command == "icons-shown") return IconsShown();
     if (command == "taskbar") return TaskbarShown();
     if (command == "hold" && argc > 3) return Hold(argv[2], argv[3]);
