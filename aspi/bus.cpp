@@ -11,6 +11,17 @@ void CopyField(char* dest, const std::uint8_t* src, std::uint32_t width) {
     AspiBus::TrimTrailingBlanks(dest, width);
 }
 
+// The block ended in CHECK CONDITION and the sense it carries back (fixed
+// format) says UNIT ATTENTION. Without sense bytes asked for, the key cannot
+// be seen.
+bool IsUnitAttention(const aspi::SRB_ExecSCSICmd& srb) {
+    if (srb.SRB_Status != aspi::SS_ERR || srb.SRB_TargStat != aspi::STATUS_CHKCOND ||
+        srb.SRB_SenseLen <= scsi::SENSE_KEY_BYTE)
+        return false;
+    if ((srb.SenseArea[0] & scsi::SENSE_RESPONSE_CODE_MASK) != scsi::SENSE_FIXED_CURRENT) return false;
+    return (srb.SenseArea[scsi::SENSE_KEY_BYTE] & scsi::SENSE_KEY_MASK) == scsi::KEY_UNIT_ATTENTION;
+}
+
 }  // namespace
 
 const char* const deviceTypeNames[DEVTYPE_NAMED_COUNT] = {
@@ -80,15 +91,6 @@ int AspiBus::SendScsiCommand(aspi::SRB_ExecSCSICmd& srb) const {
     if (!IsUnitAttention(srb)) return 0;
     srb = asked;
     return ExecuteCommand(srb);
-}
-
-bool AspiBus::IsUnitAttention(const aspi::SRB_ExecSCSICmd& srb) {
-    // Without sense bytes asked for, the key cannot be seen.
-    if (srb.SRB_Status != aspi::SS_ERR || srb.SRB_TargStat != aspi::STATUS_CHKCOND ||
-        srb.SRB_SenseLen <= scsi::SENSE_KEY_BYTE)
-        return false;
-    if ((srb.SenseArea[0] & scsi::SENSE_RESPONSE_CODE_MASK) != scsi::SENSE_FIXED_CURRENT) return false;
-    return (srb.SenseArea[scsi::SENSE_KEY_BYTE] & scsi::SENSE_KEY_MASK) == scsi::KEY_UNIT_ATTENTION;
 }
 
 void AspiBus::TrimTrailingBlanks(char* field, std::uint32_t width) {

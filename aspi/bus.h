@@ -57,9 +57,6 @@ public:
     // whatever command comes next; that command is sent once more, as the
     // same block, and the second answer stands.
     int SendScsiCommand(aspi::SRB_ExecSCSICmd& srb) const;
-    // True when the block ended in CHECK CONDITION and the sense it carries
-    // back (fixed format) says UNIT ATTENTION.
-    static bool IsUnitAttention(const aspi::SRB_ExecSCSICmd& srb);
 
     // Replaces the blanks at the end of a fixed-width text field with NULs.
     static void TrimTrailingBlanks(char* field, std::uint32_t width);

@@ -699,38 +699,3 @@ TEST_F(Drive, OnlyAUnitAttentionIsSentAgain) {
     EXPECT_EQ("(missing)", sim->StateField("0:5:0", "attention"));
     EXPECT_EQ(1, drive.GetLockState(0, 5, 0, locked));
 }
-
-// What counts as a unit attention in a block that came back.
-TEST(UnitAttention, CheckConditionWithSenseKeySix) {
-    const struct {
-        std::uint8_t status, targStat, senseLen, response, key;
-        bool attention;
-    } cases[] = {
-        {aspi::SS_ERR, aspi::STATUS_CHKCOND, 14, 0x70, 0x06, true},
-        {aspi::SS_ERR, aspi::STATUS_CHKCOND, 3, 0x70, 0x06, true},
-        {aspi::SS_ERR, aspi::STATUS_CHKCOND, 14, 0xF0, 0x06, true},   // information valid
-        {aspi::SS_ERR, aspi::STATUS_CHKCOND, 14, 0x70, 0xE6, true},   // filemark, EOM, ILI
-        {aspi::SS_ERR, aspi::STATUS_CHKCOND, 14, 0x70, 0x02, false},  // not ready
-        {aspi::SS_ERR, aspi::STATUS_CHKCOND, 14, 0x70, 0x05, false},
-        {aspi::SS_ERR, aspi::STATUS_CHKCOND, 14, 0x71, 0x06, false},  // deferred
-        {aspi::SS_ERR, aspi::STATUS_CHKCOND, 14, 0x72, 0x06, false},  // descriptor format
-        {aspi::SS_ERR, aspi::STATUS_CHKCOND, 14, 0x00, 0x06, false},  // no sense data
-        {aspi::SS_ERR, aspi::STATUS_CHKCOND, 2, 0x70, 0x06, false},   // key not asked for
-        {aspi::SS_ERR, aspi::STATUS_CHKCOND, 0, 0x70, 0x06, false},
-        {aspi::SS_ERR, aspi::STATUS_GOOD, 14, 0x70, 0x06, false},
-        {aspi::SS_COMP, aspi::STATUS_CHKCOND, 14, 0x70, 0x06, false},
-        {aspi::SS_ABORTED, aspi::STATUS_CHKCOND, 14, 0x70, 0x06, false},
-    };
-    for (const auto& c : cases) {
-        aspi::SRB_ExecSCSICmd srb;
-        std::memset(&srb, 0, sizeof srb);
-        srb.SRB_Status = c.status;
-        srb.SRB_TargStat = c.targStat;
-        srb.SRB_SenseLen = c.senseLen;
-        srb.SenseArea[0] = c.response;
-        srb.SenseArea[2] = c.key;
-        EXPECT_EQ(c.attention, AspiBus::IsUnitAttention(srb))
-            << int(c.status) << " " << int(c.targStat) << " " << int(c.senseLen) << " "
-            << int(c.response) << " " << int(c.key);
-    }
-}
