@@ -82,7 +82,7 @@ bool Control(const std::string& line) {
 }
 
 // What the test asked for since the last call, taken once: the file is
-// emptied for the next request. A writer renames a finished file into place.
+// deleted. A writer renames a finished file into place, so no half is read.
 void TakeControl() {
     if (lib->controlPath.empty()) return;
     Guard g;
