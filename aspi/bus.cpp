@@ -11,6 +11,17 @@ void CopyField(char* dest, const std::uint8_t* src, std::uint32_t width) {
     AspiBus::TrimTrailingBlanks(dest, width);
 }
 
+// The block ended in CHECK CONDITION and the sense it carries back (fixed
+// format) says UNIT ATTENTION. Without sense bytes asked for, the key cannot
+// be seen.
+bool IsUnitAttention(const aspi::SRB_ExecSCSICmd& srb) {
+    if (srb.SRB_Status != aspi::SS_ERR || srb.SRB_TargStat != aspi::STATUS_CHKCOND ||
+        srb.SRB_SenseLen <= scsi::SENSE_KEY_BYTE)
+        return false;
+    if ((srb.SenseArea[0] & scsi::SENSE_RESPONSE_CODE_MASK) != scsi::SENSE_FIXED_CURRENT) return false;
+    return (srb.SenseArea[scsi::SENSE_KEY_BYTE] & scsi::SENSE_KEY_MASK) == scsi::KEY_UNIT_ATTENTION;
+}
+
 }  // namespace
 
 const char* const deviceTypeNames[DEVTYPE_NAMED_COUNT] = {
@@ -60,7 +71,7 @@ int AspiBus::InquireDevice(std::uint8_t adapter, std::uint8_t target, std::uint8
                            DeviceIdentity& id) const {
     std::uint8_t data[scsi::INQUIRY_DATA_LEN] = {};
     aspi::SRB_ExecSCSICmd srb = scsi::MakeRequest(scsi::Inquiry(), adapter, target, lun, data);
-    if (!ExecuteCommand(srb)) return 0;
+    if (!SendScsiCommand(srb)) return 0;
 
     CopyField(id.vendor, data + INQUIRY_VENDOR_OFFSET, INQUIRY_VENDOR_LEN);
     CopyField(id.product, data + INQUIRY_PRODUCT_OFFSET, INQUIRY_PRODUCT_LEN);
@@ -71,6 +82,14 @@ int AspiBus::InquireDevice(std::uint8_t adapter, std::uint8_t target, std::uint8
 int AspiBus::TestUnitReady(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun) const {
     aspi::SRB_ExecSCSICmd srb =
         scsi::MakeRequest(scsi::TestUnitReady(), adapter, target, lun, nullptr);
+    return SendScsiCommand(srb);
+}
+
+int AspiBus::SendScsiCommand(aspi::SRB_ExecSCSICmd& srb) const {
+    const aspi::SRB_ExecSCSICmd asked = srb;
+    if (ExecuteCommand(srb)) return 1;
+    if (!IsUnitAttention(srb)) return 0;
+    srb = asked;
     return ExecuteCommand(srb);
 }
 

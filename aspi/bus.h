@@ -52,6 +52,12 @@ public:
                       DeviceIdentity& id) const;
     int TestUnitReady(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun) const;
 
+    // Every SCSI command the programs send to a device goes through here. A
+    // drive reports a medium change or a reset once, as a unit attention on
+    // whatever command comes next; that command is sent once more, as the
+    // same block, and the second answer stands.
+    int SendScsiCommand(aspi::SRB_ExecSCSICmd& srb) const;
+
     // Replaces the blanks at the end of a fixed-width text field with NULs.
     static void TrimTrailingBlanks(char* field, std::uint32_t width);
 };

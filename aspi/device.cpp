@@ -29,7 +29,7 @@ int ScsiDevice::Send(const scsi::Command& command, std::uint8_t adapter, std::ui
                      std::uint8_t lun, std::uint8_t* buffer) const {
     if (!bus) return 0;
     aspi::SRB_ExecSCSICmd srb = scsi::MakeRequest(command, adapter, target, lun, buffer);
-    return bus->ExecuteCommand(srb);
+    return bus->SendScsiCommand(srb);
 }
 
 const std::uint8_t* ScsiDevice::ModeSense(std::uint8_t page, std::uint8_t senseLen,

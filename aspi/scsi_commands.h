@@ -125,6 +125,15 @@ constexpr std::uint32_t POWER_IDLE_TIMER = 4;
 constexpr std::uint32_t POWER_STANDBY_TIMER = 8;
 constexpr std::uint32_t MODE_SELECT_POWER_LEN = MODE_HEADER_LEN + 2 + POWER_PAGE_LEN;
 
+// Sense data a device hands back with CHECK CONDITION, fixed format: the
+// response code in byte 0 (bit 7 says the information field is valid), the
+// sense key in the low half of byte 2.
+constexpr std::uint8_t SENSE_RESPONSE_CODE_MASK = 0x7F;
+constexpr std::uint8_t SENSE_FIXED_CURRENT = 0x70;
+constexpr std::uint32_t SENSE_KEY_BYTE = 2;
+constexpr std::uint8_t SENSE_KEY_MASK = 0x0F;
+constexpr std::uint8_t KEY_UNIT_ATTENTION = 0x06;  // medium changed, reset, ...
+
 // One row of the command set.
 struct Command {
     std::uint8_t cdb[CDB12_LEN];

@@ -9,7 +9,7 @@
 
 enum class TableWork {
     Rescan,        // command 32786: rescan the buses, rebuild the table, show the balloon
-    DeviceRescan,  // a device change: rescan the buses and rebuild the table
+    DeviceRescan,  // a device change: rescan the buses, rebuild the table, load the settings
     Load,          // command 32784: load the settings (re-applies speeds and spin-down)
     Resume,        // resume: load the settings, then show the balloon
     Save,          // command 32785 and the settings dialog: save the settings

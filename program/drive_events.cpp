@@ -82,8 +82,11 @@ void RunTableWork(HWND window, TableWork work) {
         ShowStatusBalloon(window, true);
         break;
     case TableWork::DeviceRescan:
+        // A new disc brings back the drive's own speed: the saved settings
+        // go back on, as after a resume, without the balloon.
         aspiBus.Rescan();
         RescanDrives(window);
+        LoadSettings(cdromDevice);
         break;
     case TableWork::Load:
         LoadSettings(cdromDevice);

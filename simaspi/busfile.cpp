@@ -490,6 +490,19 @@ bool Parser::DeviceKey(const std::string& key, const std::string& value) {
         if (!Number(key, value, 0xFFFFFFFFu, v)) return false;
         (key == "idle_timer" ? d.idleTimer : d.standbyTimer) = std::uint32_t(v);
         (key == "idle_timer" ? d.idleOn : d.standbyOn) = v != 0;
+    } else if (key == "attention") {
+        // unit attentions waiting at start, reported one per command in order
+        static const std::pair<const char*, std::uint8_t> causes[] = {
+            {"medium", ASC_MEDIUM_CHANGED}, {"reset", ASC_POWER_ON_RESET}};
+        d.attention.clear();
+        if (Lower(value) == "none") return true;
+        for (const std::string& item : Split(value, ',')) {
+            std::uint8_t asc;
+            if (!Choice(key, item, causes, asc)) return false;
+            d.attention.push_back(asc);
+        }
+    } else if (key == "keep_streaming") {
+        return Flag(key, value, d.keepStreaming);
     } else if (key == "pages") {
         d.pages.clear();
         if (value.empty()) return true;

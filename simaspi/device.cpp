@@ -12,6 +12,7 @@ namespace {
 
 // Operation codes the model knows.
 constexpr std::uint8_t OP_TEST_UNIT_READY = 0x00;
+constexpr std::uint8_t OP_REQUEST_SENSE = 0x03;
 constexpr std::uint8_t OP_INQUIRY = 0x12;
 constexpr std::uint8_t OP_START_STOP_UNIT = 0x1B;
 constexpr std::uint8_t OP_PREVENT_ALLOW = 0x1E;
@@ -26,6 +27,7 @@ constexpr std::uint8_t OP_SET_STREAMING = 0xB6;
 constexpr std::uint8_t KEY_NOT_READY = 0x02;
 constexpr std::uint8_t KEY_HARDWARE_ERROR = 0x04;
 constexpr std::uint8_t KEY_ILLEGAL_REQUEST = 0x05;
+constexpr std::uint8_t KEY_UNIT_ATTENTION = 0x06;
 constexpr std::uint8_t ASC_INVALID_OPCODE = 0x20;
 constexpr std::uint8_t ASC_INVALID_FIELD_IN_CDB = 0x24;
 constexpr std::uint8_t ASC_INVALID_FIELD_IN_PARAMETERS = 0x26;
@@ -160,6 +162,28 @@ Outcome Inquiry(const Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
     return Reply(data, sizeof data, cdb[4], buf, bufLen);
 }
 
+// Takes the oldest unit attention waiting, if any.
+bool TakeAttention(Device& d, Outcome& o) {
+    if (d.attention.empty()) return false;
+    o = Error(KEY_UNIT_ATTENTION, d.attention.front());
+    o.changed = true;
+    d.attention.erase(d.attention.begin());
+    return true;
+}
+
+// The sense data of a unit attention waiting, else of no error at all.
+Outcome RequestSense(Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
+                     std::uint8_t* buf, std::uint32_t bufLen) {
+    if (cdbLen < 6) return BadField();
+    Outcome pending;
+    const bool taken = TakeAttention(d, pending);
+    std::uint8_t data[SENSE_DATA_LEN];
+    WriteSense(pending, data, sizeof data);
+    Outcome o = Reply(data, sizeof data, cdb[4], buf, bufLen);
+    o.changed = taken;
+    return o;
+}
+
 Outcome TestUnitReady(const Device& d) {
     if (d.fail & FAIL_TUR) return Injected();
     if (d.trayOpen) return Error(KEY_NOT_READY, ASC_NO_MEDIUM, ASCQ_NO_MEDIUM_TRAY_OPEN);
@@ -198,6 +222,7 @@ Outcome SetCdSpeed(Device& d, const std::uint8_t* cdb, std::size_t cdbLen) {
     if (cdbLen < 4) return BadField();
     if (d.cdSpeed == CdSpeedRule::IgnoreDvd && DvdOrBd(d.MediumKind())) return Done();
     d.currentSpeed = ChooseSpeed(d, Big16(cdb + 2));
+    d.streamed = false;
     return Done(true);
 }
 
@@ -292,6 +317,7 @@ Outcome SetStreaming(Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
     if (time == 0) return badList;
     const std::uint64_t speed = std::uint64_t(size) * 1000 / time;  // kB per second
     d.currentSpeed = ChooseSpeed(d, std::uint16_t(speed > 0xFFFE ? 0xFFFE : speed));
+    d.streamed = true;
     return Done(true);
 }
 
@@ -385,6 +411,18 @@ bool Device::HasPage(std::uint8_t page) const {
     return std::find(pages.begin(), pages.end(), page) != pages.end();
 }
 
+void Device::ChangeMedium() {
+    medium = true;
+    trayOpen = false;
+    if (!(streamed && keepStreaming)) {
+        currentSpeed = maxSpeed;
+        streamed = false;
+    }
+    // One medium change waiting is as good as two.
+    if (std::find(attention.begin(), attention.end(), ASC_MEDIUM_CHANGED) == attention.end())
+        attention.push_back(ASC_MEDIUM_CHANGED);
+}
+
 std::uint16_t ChooseSpeed(const Device& d, std::uint16_t request) {
     for (const auto& m : d.speedMap) {
         if (m.first == request) return m.second;
@@ -411,9 +449,15 @@ std::uint16_t ChooseSpeed(const Device& d, std::uint16_t request) {
 Outcome Execute(Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
                 std::uint8_t* buf, std::uint32_t bufLen) {
     if (cdbLen == 0) return Unknown();
+    // A unit attention is reported before anything else is done, to any
+    // command but the two that must pass it.
+    Outcome attention;
+    if (cdb[0] != OP_INQUIRY && cdb[0] != OP_REQUEST_SENSE && TakeAttention(d, attention))
+        return attention;
     bool cdrom = d.type == TYPE_CDROM;
     switch (cdb[0]) {
     case OP_TEST_UNIT_READY: return TestUnitReady(d);
+    case OP_REQUEST_SENSE: return RequestSense(d, cdb, cdbLen, buf, bufLen);
     case OP_INQUIRY: return Inquiry(d, cdb, cdbLen, buf, bufLen);
     case OP_START_STOP_UNIT: return StartStopUnit(d, cdb, cdbLen);
     case OP_PREVENT_ALLOW: return PreventAllow(d, cdb, cdbLen);
@@ -449,6 +493,12 @@ std::string StateLine(const Device& d) {
     // Drives with page 1Ah add its standby timer (100 ms units, 0: off).
     if (cdrom && d.HasPage(PAGE_POWER_CONDITION))
         text += " standby=" + std::to_string(d.standbyOn ? d.standbyTimer : 0u);
+    // Unit attentions waiting, oldest first, by additional sense code.
+    for (std::size_t i = 0; i < d.attention.size(); ++i) {
+        char asc[4];
+        std::snprintf(asc, sizeof asc, "%02x", d.attention[i]);
+        text += (i == 0 ? " attention=" : ",") + std::string(asc);
+    }
     return d.absent ? text + " absent=1" : text;
 }
 

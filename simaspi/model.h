@@ -129,10 +129,25 @@ struct Device {
 
     bool absent = false;  // gone from the bus for now (a misbehaving bus only)
 
+    // Unit attentions waiting to be reported, oldest first, each by its
+    // additional sense code (28h medium changed, 29h power on or reset). The
+    // next command but INQUIRY and REQUEST SENSE takes the first one.
+    std::vector<std::uint8_t> attention;
+    bool streamed = false;        // the speed reads run at came from SET STREAMING
+    bool keepStreaming = true;    // a medium change leaves a SET STREAMING speed
+
     // The current profile's kind: none without a medium.
     MediaKind MediumKind() const;
     bool HasPage(std::uint8_t page) const;
+    // A new disc in a closed tray: the drive's own speed is back (a speed
+    // from SET STREAMING stays where the drive keeps it) and a unit
+    // attention waits for the next command.
+    void ChangeMedium();
 };
+
+// Additional sense codes of the unit attentions a device reports.
+constexpr std::uint8_t ASC_MEDIUM_CHANGED = 0x28;
+constexpr std::uint8_t ASC_POWER_ON_RESET = 0x29;
 
 struct Adapter {
     std::uint8_t targets = 8;

@@ -3,11 +3,15 @@
 // The bus is read when the library is loaded (SIMASPI_BUS names the bus file;
 // without it the built-in bus). Every request block goes to the command log
 // named by SIMASPI_LOG, and the state of every device is written to the file
-// named by SIMASPI_STATE after every change.
+// named by SIMASPI_STATE after every change. SIMASPI_CONTROL names a file a
+// test writes to change the running bus (a new disc in a drive); the library
+// takes its lines at its next call.
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -31,6 +35,7 @@ struct Library {
     bool malformed = false;
     std::string logPath;
     std::string statePath;
+    std::string controlPath;
     volatile LONG workers = 0;  // asynchronous completions still running
 };
 
@@ -52,9 +57,51 @@ void WriteState() { WriteFileText(lib->statePath, simaspi::StateText(lib->bus), 
 void Configure() {
     lib->logPath = Env("SIMASPI_LOG");
     lib->statePath = Env("SIMASPI_STATE");
+    lib->controlPath = Env("SIMASPI_CONTROL");
     lib->malformed = !simaspi::LoadConfiguredBus(lib->bus);
     lib->chaos = simaspi::Chaos(lib->bus.misbehave);
     WriteState();
+}
+
+// One line of the control file: "medium A:T[:L]" puts a new disc into the
+// closed tray of a removable device. False for anything else.
+bool Control(const std::string& line) {
+    std::istringstream in(line);
+    std::string what, address, rest;
+    in >> what >> address;
+    unsigned a = 0, t = 0, l = 0;
+    char end = 0;
+    const int n = std::sscanf(address.c_str(), "%u:%u:%u%c", &a, &t, &l, &end);
+    if (what != "medium" || (in >> rest) || (n != 2 && n != 3) || a > 255 || t > 255 || l > 255)
+        return false;
+    simaspi::Device* d = lib->bus.Find(std::uint8_t(a), std::uint8_t(t), std::uint8_t(l));
+    if (!d || !simaspi::IsRemovableType(d->type)) return false;
+    d->ChangeMedium();
+    Log(Format("medium-change ha=%u tgt=%u lun=%u", a, t, l));
+    return true;
+}
+
+// What the test asked for since the last call, taken once: the file is
+// deleted. A writer renames a finished file into place, so no half is read.
+void TakeControl() {
+    if (lib->controlPath.empty()) return;
+    Guard g;
+    std::string text;
+    if (!simaspi::ReadWholeFile(lib->controlPath, text) || text.empty()) return;
+    DeleteFileA(lib->controlPath.c_str());
+    std::istringstream in(text);
+    bool changed = false;
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.find_first_not_of(" \t") == std::string::npos) continue;
+        if (Control(line)) {
+            changed = true;
+        } else {
+            Log("control-refused");
+            simaspi::WriteStderr("simaspi: " + lib->controlPath + ": cannot do '" + line + "'");
+        }
+    }
+    if (changed) WriteState();
 }
 
 // A request block as it arrived, and what the log says about it.
@@ -279,6 +326,7 @@ std::uint32_t Exec(SRB_ExecSCSICmd* srb) {
 extern "C" {
 
 std::uint32_t __cdecl GetASPI32SupportInfo(void) {
+    TakeControl();
     std::uint32_t word = lib->malformed
         ? MakeSupportWord(SS_NO_ADAPTERS, 0)
         : MakeSupportWord(lib->bus.status, std::uint8_t(lib->bus.AdapterCount())) |
@@ -289,6 +337,7 @@ std::uint32_t __cdecl GetASPI32SupportInfo(void) {
 }
 
 std::uint32_t __cdecl SendASPI32Command(void* srb) {
+    TakeControl();
     if (!srb) {
         Guard g;
         Log("call=SendASPI32Command srb=null");
@@ -340,6 +389,7 @@ void Reshuffle(const char* call) {
 }
 
 std::uint32_t __cdecl ScsiRescan(void) {
+    TakeControl();
     Guard g;
     Reshuffle("ScsiRescan");
     return SS_COMP;
@@ -352,6 +402,7 @@ std::uint32_t __cdecl RegisterASPI32Client(std::uint32_t value) {
 }
 
 std::uint32_t __cdecl ReScanAdapters(void) {
+    TakeControl();
     Guard g;
     Reshuffle("ReScanAdapters");
     return SS_COMP;

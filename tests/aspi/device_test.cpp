@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -582,4 +584,118 @@ TEST(Conversions, ProfilesAndStandbyTimers) {
     EXPECT_EQ(0u, CdromDevice::StandbyTimerOfCode(255));
     EXPECT_EQ(0, CdromDevice::CodeOfStandbyTimer(200));  // 20 s names no code
     EXPECT_EQ(0, CdromDevice::CodeOfStandbyTimer(1));
+}
+
+// --- unit attention ---------------------------------------------------------
+
+namespace {
+
+// Both requests carry the block given, byte for byte the same.
+void ExpectSentTwice(const std::vector<simtest::LogLine>& r, const std::string& block,
+                     const char* firstStatus, const char* secondStatus, const char* what) {
+    ASSERT_EQ(2u, r.size()) << what;
+    ExpectBlock(r[0], block);
+    ExpectBlock(r[1], block);
+    EXPECT_EQ(simtest::WithoutEvent(r[0]["raw"]), simtest::WithoutEvent(r[1]["raw"])) << what;
+    EXPECT_EQ(r[0]["data"], r[1]["data"]) << what;
+    EXPECT_EQ(firstStatus, r[0]["status"]) << what;
+    EXPECT_EQ(secondStatus, r[1]["status"]) << what;
+}
+
+}  // namespace
+
+// A new disc before each command: the command meets the drive's unit
+// attention, goes out once more as the same block and does its work.
+TEST_F(Drive, ACommandMetByAUnitAttentionIsSentOnceMore) {
+    Bind("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816,4224,5632,7056\n"
+         "current_speed=1408\n");
+    std::uint16_t current = 0, maximum = 0;
+    std::uint8_t code = 0xEE;
+    const std::string senseTwoA = "5a 00 2a 00 00 00 00 01 00 00 00 00";
+    const struct {
+        const char* name;
+        std::function<int()> send;
+        std::string block;
+        std::function<std::string()> effect;
+        const char* expected;
+    } commands[] = {
+        {"SET CD SPEED", [&] { return drive.SetReadSpeed(0, 2, 0, 2816); },
+         ExecBlock(2, 0x50, 0, 14, "bb 00 0b 00 ff ff 00 00 00 00 00 00"),
+         [&] { return sim->StateField("0:2:0", "speed"); }, "2816"},
+        {"MODE SENSE 2Ah", [&] { return drive.GetReadSpeeds(0, 2, 0, current, maximum); },
+         ExecBlock(2, 0x48, 255, 14, senseTwoA),
+         [&] { return std::to_string(current) + "/" + std::to_string(maximum); }, "7056/7056"},
+        {"MODE SELECT 0Dh", [&] { return drive.SetInactivityTimer(0, 2, 0, 9); },
+         ExecBlock(2, 0x50, 16, 14, "55 10 00 00 00 00 00 00 10 00 00 00"),
+         [&] { return sim->StateField("0:2:0", "inactivity"); }, "9"},
+        {"MODE SENSE 0Dh", [&] { return drive.GetInactivityTimer(0, 2, 0, code); },
+         ExecBlock(2, 0x48, 255, 14, "5a 00 0d 00 00 00 00 01 00 00 00 00"),
+         [&] { return std::to_string(code); }, "9"},
+        {"START STOP UNIT", [&] { return drive.EjectMedium(0, 2, 0); },
+         ExecBlock(2, 0x48, 14, 14, "1b 00 00 00 02 00"),
+         [&] { return sim->StateField("0:2:0", "tray"); }, "open"},
+        {"TEST UNIT READY", [&] { return bus.TestUnitReady(0, 2, 0); },
+         ExecBlock(2, 0x40, 0, 14, "00 00 00 00 00 00"),
+         [&] { return sim->StateField("0:2:0", "tray"); }, "closed"},
+    };
+    for (const auto& c : commands) {
+        sim->ChangeMedium("0:2:0");
+        sim->ClearLog();
+        EXPECT_EQ(1, c.send()) << c.name;
+        EXPECT_TRUE(sim->ControlTaken()) << c.name;
+        ExpectSentTwice(sim->Requests(), c.block, "04", "01", c.name);
+        EXPECT_EQ(c.expected, c.effect()) << c.name;
+        EXPECT_EQ("(missing)", sim->StateField("0:2:0", "attention")) << c.name;
+    }
+}
+
+// Only one more try: a second unit attention, or any other answer to the
+// second block, is what the command gets.
+TEST_F(Drive, TheSecondAnswerStands) {
+    Bind("[bus]\ncompletion=async\n[adapter.0]\n"
+         "[device.0.2]\ntype=5\ncurrent_speed=1408\nattention=reset,medium\n"
+         "[device.0.3]\ntype=5\ntray=open\nattention=medium\n");
+    EXPECT_EQ("29,28", sim->StateField("0:2:0", "attention"));
+    const std::string setSpeed = ExecBlock(2, 0x50, 0, 14, "bb 00 0b 00 ff ff 00 00 00 00 00 00");
+    EXPECT_EQ(0, drive.SetReadSpeed(0, 2, 0, 2816));
+    ExpectSentTwice(sim->Requests(), setSpeed, "04", "04", "two unit attentions");
+    EXPECT_EQ("1408", sim->StateField("0:2:0", "speed"));
+    EXPECT_EQ("(missing)", sim->StateField("0:2:0", "attention"));
+    sim->ClearLog();
+    EXPECT_EQ(1, drive.SetReadSpeed(0, 2, 0, 2816));
+    EXPECT_EQ(1u, sim->Requests().size());
+    EXPECT_EQ("2816", sim->StateField("0:2:0", "speed"));
+
+    // The drive reports the attention first, then that its tray is open.
+    sim->ClearLog();
+    EXPECT_EQ(0, bus.TestUnitReady(0, 3, 0));
+    ExpectSentTwice(sim->Requests(), ExecBlock(3, 0x40, 0, 14, "00 00 00 00 00 00"), "04", "04",
+                    "not ready after the attention");
+}
+
+// Other failures go out once; INQUIRY passes a unit attention by; a command
+// that asks for no sense bytes cannot tell one and fails.
+TEST_F(Drive, OnlyAUnitAttentionIsSentAgain) {
+    Bind("[adapter.0]\n[device.0.2]\ntype=5\nfail=setspeed\n[device.0.3]\ntype=5\ntray=open\n"
+         "[device.0.4]\ntype=5\ncd_speed=refuse\n[device.0.5]\ntype=5\nattention=medium\n");
+    int locked = 7;
+    const struct { const char* name; std::function<int()> send; } once[] = {
+        {"hardware error", [&] { return drive.SetReadSpeed(0, 2, 0, 1408); }},
+        {"not ready", [&] { return bus.TestUnitReady(0, 3, 0); }},
+        {"illegal request", [&] { return drive.SetReadSpeed(0, 4, 0, 1408); }},
+        {"no device", [&] { return drive.SetReadSpeed(0, 6, 0, 1408); }},
+        {"no sense asked", [&] { return drive.GetLockState(0, 5, 0, locked); }},
+    };
+    DeviceIdentity id{};
+    EXPECT_EQ(1, bus.InquireDevice(0, 5, 0, id));
+    EXPECT_EQ(1u, sim->Requests().size());
+    EXPECT_EQ("28", sim->StateField("0:5:0", "attention"));
+    for (const auto& c : once) {
+        sim->ClearLog();
+        EXPECT_EQ(0, c.send()) << c.name;
+        EXPECT_EQ(1u, sim->Requests().size()) << c.name;
+    }
+    EXPECT_EQ(0, locked);
+    EXPECT_EQ("(missing)", sim->StateField("0:5:0", "attention"));
+    EXPECT_EQ(1, drive.GetLockState(0, 5, 0, locked));
 }

@@ -3,8 +3,11 @@
 #include <windows.h>
 
 #include <cctype>
+#include <cstddef>
 #include <fstream>
 #include <sstream>
+
+#include "aspi32.h"
 
 namespace simtest {
 
@@ -67,13 +70,15 @@ SimBus::SimBus(const std::string& busFile) {
     }
     SetEnvironmentVariableA("SIMASPI_LOG", (folder_ + "log.txt").c_str());
     SetEnvironmentVariableA("SIMASPI_STATE", (folder_ + "state.txt").c_str());
+    SetEnvironmentVariableA("SIMASPI_CONTROL", (folder_ + "control.txt").c_str());
 }
 
 SimBus::~SimBus() {
     SetEnvironmentVariableA("SIMASPI_BUS", nullptr);
     SetEnvironmentVariableA("SIMASPI_LOG", nullptr);
     SetEnvironmentVariableA("SIMASPI_STATE", nullptr);
-    for (const char* file : {"bus.ini", "log.txt", "state.txt"})
+    SetEnvironmentVariableA("SIMASPI_CONTROL", nullptr);
+    for (const char* file : {"bus.ini", "log.txt", "state.txt", "control.txt", "control.new"})
         DeleteFileA((folder_ + file).c_str());
     RemoveDirectoryA(folder_.c_str());
 }
@@ -135,6 +140,26 @@ std::string SimBus::StateField(const std::string& address, const std::string& ke
             if (token.compare(0, key.size() + 1, key + "=") == 0) return token.substr(key.size() + 1);
     }
     return "(missing)";
+}
+
+void SimBus::ChangeMedium(const std::string& address) const {
+    // Written aside and renamed into place, so the library never reads half
+    // a line; what it has not taken yet stays in front.
+    const std::string text = ReadFile(folder_ + "control.txt") + "medium " + address + "\n";
+    std::ofstream(folder_ + "control.new", std::ios::binary) << text;
+    MoveFileExA((folder_ + "control.new").c_str(), (folder_ + "control.txt").c_str(),
+                MOVEFILE_REPLACE_EXISTING);
+}
+
+bool SimBus::ControlTaken() const {
+    return GetFileAttributesA((folder_ + "control.txt").c_str()) == INVALID_FILE_ATTRIBUTES;
+}
+
+std::string WithoutEvent(const std::string& raw) {
+    const std::size_t at = offsetof(aspi::SRB_ExecSCSICmd, SRB_PostProc) * 2;
+    std::string text = raw;
+    if (text.size() >= at + sizeof(void*) * 2) text.replace(at, sizeof(void*) * 2, std::string(sizeof(void*) * 2, '-'));
+    return text;
 }
 
 std::vector<std::uint8_t> Hex(const std::string& text) {

@@ -31,8 +31,9 @@ std::vector<LogLine> OfKind(const std::vector<LogLine>& log, const std::string& 
 // carried data out.
 std::string PassThroughText(const LogLine& spt);
 
-// Sets up SIMASPI_BUS (when the text is not empty), SIMASPI_LOG and
-// SIMASPI_STATE for the libraries loaded while it lives, in a fresh folder.
+// Sets up SIMASPI_BUS (when the text is not empty), SIMASPI_LOG,
+// SIMASPI_STATE and SIMASPI_CONTROL for the libraries loaded while it lives,
+// in a fresh folder.
 class SimBus {
 public:
     explicit SimBus(const std::string& busFile = "");
@@ -46,6 +47,10 @@ public:
     std::vector<std::string> State() const;
     // One field of one device's state line ("0:2:0", "speed"), or "(missing)".
     std::string StateField(const std::string& address, const std::string& key) const;
+    // A new disc in the drive at "A:T:L", taken by the library at its next call.
+    void ChangeMedium(const std::string& address) const;
+    // True once the library has taken what was asked of it.
+    bool ControlTaken() const;
     const std::string& Folder() const { return folder_; }
 
 private:
@@ -58,6 +63,10 @@ std::vector<std::uint8_t> Hex(const std::string& text);
 // True when the hexadecimal text matches the pattern byte by byte; "??" in
 // the pattern matches any byte, spaces are ignored. Explains a mismatch in why.
 bool MatchesPattern(const std::string& hex, const std::string& pattern, std::string* why);
+
+// A logged SC_EXEC_SCSI_CMD block's hex with its completion event blanked:
+// the one field that sending the same block again writes anew.
+std::string WithoutEvent(const std::string& raw);
 
 // A pointer of a request block in a pattern: any value, or null. Four bytes
 // on 32-bit Windows, eight on 64-bit.

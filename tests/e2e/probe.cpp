@@ -12,6 +12,11 @@
 //                               the command out (boxes it shows meanwhile must be
 //                               answered by someone else); exit 1 when none or
 //                               when it has not answered within two minutes
+//   korvexprobe device-change EVENT
+//                               WM_DEVICECHANGE EVENT to the main window, as
+//                               Windows sends it for a new disc in D: (a
+//                               volume, DBTF_MEDIA), and waits until it has
+//                               been handled; exit 1 when no window or no answer
 //   korvexprobe icons-shown     how many icons the notification area has shown
 //   korvexprobe taskbar         exit 0 when the desktop shows its taskbar
 //   korvexprobe hold [CLASS TITLE]
@@ -52,6 +57,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
+#include <dbt.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -190,6 +196,22 @@ int Send(const char* id) {
                                SEND_LIMIT_MS, &result)
                ? 0
                : 1;
+}
+
+int DeviceChange(const char* event) {
+    HWND window = FindWindowA(MAIN_NAME, MAIN_NAME);
+    if (!window) return 1;
+    DEV_BROADCAST_VOLUME volume = {};
+    volume.dbcv_size = sizeof volume;
+    volume.dbcv_devicetype = DBT_DEVTYP_VOLUME;
+    volume.dbcv_unitmask = 1u << ('D' - 'A');
+    volume.dbcv_flags = DBTF_MEDIA;
+    // The rescan and the settings it brings back run inside the message.
+    constexpr UINT HANDLED_MS = 60000;
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_DEVICECHANGE, std::strtoul(event, nullptr, 0),
+                               reinterpret_cast<LPARAM>(&volume), SMTO_NORMAL, HANDLED_MS, &result)
+               ? 0 : 1;
 }
 
 // Wine's taskbar gives each icon it shows a tool tip window of its own and
@@ -585,6 +607,7 @@ int main(int, char**) {
     if (command == "foreground") return Foreground();
     if (command == "post" && argc > 2) return Post(argv[2]);
     if (command == "send" && argc > 2) return Send(argv[2]);
+    if (command == "device-change" && argc > 2) return DeviceChange(argv[2]);
     if (command == "icons-shown") return IconsShown();
     if (command == "taskbar") return TaskbarShown();
     if (command == "hold" && argc > 3) return Hold(argv[2], argv[3]);

@@ -1,7 +1,8 @@
 // The shipped drive profiles (simaspi/drives/*.ini), one table over them: the
 // commands each drive gets at start-up, for a speed chosen from the menu and
 // for a spin-down chosen in the settings dialog; the speed list, the speed
-// menu and the balloon each gets.
+// menu and the balloon each gets; the drive after a new disc and the device
+// change that follows.
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -183,6 +184,15 @@ TEST_F(DriveProfiles, EachProfileAsKorvexDrivesIt) {
         ShowStatusBalloon(window, true);
         EXPECT_EQ(p.balloon, std::string(appState->balloonText));
         EXPECT_EQ(Lines{p.state}, sim->State());
+
+        // A new disc brings back the drive's own speed; the device change
+        // that follows leaves the drive as the settings had it.
+        sim->ChangeMedium(p.state.substr(0, p.state.find(' ')));
+        EXPECT_EQ(0, OnDeviceChange(window, 0x8000));
+        EXPECT_TRUE(sim->ControlTaken());
+        EXPECT_EQ(Lines{p.state}, sim->State());
+        ShowStatusBalloon(window, true);
+        EXPECT_EQ(p.balloon, std::string(appState->balloonText));
         Unbind();
     }
     drivetest::WriteSettingsFile("(none)");

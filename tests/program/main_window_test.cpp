@@ -396,14 +396,16 @@ TEST_F(MainWindowTest, EventsReachTheDriveCommands) {
     SendMessageA(window, WM_KORVEX_KEY, '1', KEY_FLAG_ALT_CONTEXT | 1);
     EXPECT_EQ("closed", sim->StateField("0:1:0", "tray"));
 
-    // A device arriving rescans, and applies no settings: the drive keeps
-    // the speed it was set to; a resume re-applies and shows the balloon.
+    // A device arriving rescans and puts the saved settings back without the
+    // balloon; a resume re-applies them and shows the balloon.
     Command(cmd::SpeedId(0, 0));
     EXPECT_EQ("706", sim->StateField("0:1:0", "speed"));
     sim->ClearLog();
     EXPECT_EQ(0, SendMessageA(window, WM_DEVICECHANGE, DEVICE_ARRIVED, 0));
     EXPECT_FALSE(sim->Requests().empty());
     EXPECT_TRUE(calls.empty());
+    EXPECT_EQ("1411", sim->StateField("0:1:0", "speed"));
+    Command(cmd::SpeedId(0, 0));
     EXPECT_EQ("706", sim->StateField("0:1:0", "speed"));
     EXPECT_EQ(0, SendMessageA(window, WM_POWERBROADCAST, POWER_RESUME_AUTOMATIC, 0));
     EXPECT_EQ(1u, Balloons().size());

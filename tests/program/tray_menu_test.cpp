@@ -167,6 +167,25 @@ TEST_F(TrayMenus, MediaMenuFollowsTheBusAsTheHotKeysDo) {
     appState->openCloseTimerId = 0;
 }
 
+// A new disc: the walk's TEST UNIT READY meets the drive's unit attention,
+// goes out again and finds the drive ready, with the disc in and unlocked.
+TEST_F(TrayMenus, ADriveWithANewDiscIsReady) {
+    Bind("[bus]\nadapters=1\n[adapter.0]\ntargets=1\n" +
+         CdromSection(0, 0, "SIMDISC", "NEW DISC", "1.00", "706", "lockable=1\n"));
+    sim->ChangeMedium("0:0:0");
+    EXPECT_EQ(Join({"NEW DISC > checked", "  開ける #1400", "  閉じる #2400", "  自動開閉 #3400",
+                    "  -", "  ロック #4400"},
+                   kMediaTail),
+              Build(AppendMediaMenuItems, window));
+    Lines answered;
+    for (const auto& r : sim->Requests())
+        if (r["cmd"] == "02") answered.push_back(r["cdb"] + " " + r["status"]);
+    EXPECT_EQ((Lines{"12000000ff00 01", "000000000000 04", "000000000000 01",
+                     "5a002a000000000100000000 01"}),
+              answered);
+    EXPECT_EQ(0u, boxes->Count());
+}
+
 TEST_F(TrayMenus, DevicesBeyondTheIdRangeAreListedWithNothingToChoose) {
     Bind("[bus]\nadapters=1\n[adapter.0]\ntargets=18\n" +
          CdromSection(0, 17, "SIMDISC", "FAR DRIVE", "1.00", "706", "lockable=1\n"));

@@ -70,13 +70,14 @@ protected:
         log_ = dir_ + "log.txt";
         state_ = dir_ + "state.txt";
         err_ = dir_ + "stderr.txt";
+        control_ = dir_ + "control.txt";
     }
 
     void TearDown() override {
         Unload();
-        for (const char* name : {"SIMASPI_BUS", "SIMASPI_LOG", "SIMASPI_STATE"})
+        for (const char* name : {"SIMASPI_BUS", "SIMASPI_LOG", "SIMASPI_STATE", "SIMASPI_CONTROL"})
             SetEnvironmentVariableA(name, nullptr);
-        for (const std::string& f : {bus_, log_, state_, err_}) DeleteFileA(f.c_str());
+        for (const std::string& f : {bus_, log_, state_, err_, control_}) DeleteFileA(f.c_str());
         RemoveDirectoryA(dir_.c_str());
     }
 
@@ -94,6 +95,7 @@ protected:
         DeleteFileA(state_.c_str());
         SetEnvironmentVariableA("SIMASPI_LOG", log_.c_str());
         SetEnvironmentVariableA("SIMASPI_STATE", state_.c_str());
+        SetEnvironmentVariableA("SIMASPI_CONTROL", control_.c_str());
         HANDLE err = CreateFileA(err_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                  CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         HANDLE old = GetStdHandle(STD_ERROR_HANDLE);
@@ -192,7 +194,7 @@ protected:
                     SRB_DIR_OUT | SRB_EVENT_NOTIFY, list.data(), std::uint32_t(list.size()));
     }
 
-    std::string dir_, bus_, log_, state_, err_;
+    std::string dir_, bus_, log_, state_, err_, control_;
     HMODULE dll_ = nullptr;
     GetASPI32SupportInfoFn support_ = nullptr;
     SendASPI32CommandFn send_ = nullptr;
@@ -263,6 +265,9 @@ TEST_F(SimBus, MalformedBusFileMeansNoAdapters) {
         {"[misbehave]\nerror_rate=101\n", "2: bad number '101' for error_rate"},
         {"[misbehave]\ndelay_max_ms=10001\n", "2: bad number '10001' for delay_max_ms"},
         {"[misbehave]\nrate=5\n", "2: unknown key 'rate' in [misbehave]"},
+        {"[device.0.1]\nattention=medium,power\n", "2: bad value 'power' for attention"},
+        {"[device.0.1]\nattention=\n", "2: bad value '' for attention"},
+        {"[device.0.1]\nkeep_streaming=2\n", "2: bad number '2' for keep_streaming"},
     };
     for (const auto& c : cases) {
         Load(c.text);
@@ -916,4 +921,99 @@ TEST_F(SimBus, PowerConditionPage) {
     // Cut short, or page 0Dh that the drive lacks: refused.
     EXPECT_EQ(SS_ERR, SetInactivity(5, {0, 0, 0, 0, 0, 0, 0, 0, 0x1A, 0x0A, 0, 0x01, 0, 0}));
     EXPECT_EQ(SS_ERR, SetInactivity(5, {0, 0, 0, 0, 0, 0, 0, 0, 0x0D, 6, 0, 0x0F, 0, 0x3C, 0, 0x4B}));
+}
+
+// A unit attention waits for the next command; INQUIRY and REQUEST SENSE
+// pass it by, REQUEST SENSE reporting it.
+TEST_F(SimBus, UnitAttentionsWaitForTheNextCommand) {
+    Load("[adapter.0]\n[device.0.3]\ntype=5\nmax_speed=7056\ncurrent_speed=1408\n"
+         "attention=reset,MEDIUM\n[device.0.4]\ntype=5\nattention=none\n");
+    ASSERT_EQ("", simtest::ReadFile(err_));
+    EXPECT_EQ("0:3:0 type=5 speed=1408 tray=closed medium=1 locked=0 inactivity=0 attention=29,28",
+              Lines(state_)[0]);
+    EXPECT_EQ("0:4:0 type=5 speed=7056 tray=closed medium=1 locked=0 inactivity=0", Lines(state_)[1]);
+    std::uint8_t buf[32];
+    EXPECT_EQ(SS_COMP, Exec(3, {0x12, 0, 0, 0, 36, 0}, 0x48, buf, 32));
+    EXPECT_EQ(5, buf[0]);
+    std::memset(buf, 0xEE, sizeof buf);
+    EXPECT_EQ(SS_COMP, Exec(3, {0x03, 0, 0, 0, 18, 0}, 0x48, buf, 32));
+    EXPECT_EQ("700006000000000a00000000290000000000eeee", Hex(buf, 20));
+    EXPECT_NE(std::string::npos, Lines(state_)[0].find("inactivity=0 attention=28"));
+
+    SRB_ExecSCSICmd tur = Block(3, {0, 0, 0, 0, 0, 0}, 0x40);
+    EXPECT_EQ(SS_ERR, Exec(tur));
+    EXPECT_EQ(STATUS_CHKCOND, tur.SRB_TargStat);
+    EXPECT_EQ("700006000000000a0000000028000000", Hex(tur.SenseArea, 16));
+    EXPECT_EQ("0:3:0 type=5 speed=1408 tray=closed medium=1 locked=0 inactivity=0", Lines(state_)[0]);
+    EXPECT_EQ(SS_COMP, Exec(3, {0, 0, 0, 0, 0, 0}, 0x40));
+    // Nothing waiting: no sense; the allocation length is honoured.
+    std::memset(buf, 0xEE, sizeof buf);
+    EXPECT_EQ(SS_COMP, Exec(3, {0x03, 0, 0, 0, 4, 0}, 0x48, buf, 32));
+    EXPECT_EQ("70000000eeee", Hex(buf, 6));
+    EXPECT_EQ(SS_ERR, Exec(3, {0x03, 0, 0, 0}, 0x48, buf, 32));  // a CDB too short
+}
+
+// A test changes the disc of a running bus through the control file: the
+// drive's own speed is back and a unit attention waits. A speed from SET
+// STREAMING stays unless the drive drops it too.
+TEST_F(SimBus, AMediumChangeFromTheControlFile) {
+    Load("[adapter.0]\n"
+         "[device.0.3]\ntype=5\nspeeds=704,1408,2816\ntray=open\nmedium=0\nlocked=1\ninactivity=5\n"
+         "[device.0.5]\ntype=5\nkind=dvd\nstreaming=accept\nspeeds=1385,2770,5540\n"
+         "[device.0.6]\ntype=5\nkind=dvd\nstreaming=accept\nspeeds=1385,2770,5540\nkeep_streaming=0\n"
+         "[device.0.7]\ntype=0\n");
+    std::uint8_t desc[28] = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0x0A, 0xD2,
+                             0, 0, 0x03, 0xE8, 0, 0, 0x0A, 0xD2, 0, 0, 0x03, 0xE8};  // 2770 kB/s
+    const auto stream = [&](std::uint8_t target) {
+        return Exec(target, {0xB6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 28, 0}, 0x50, desc, 28);
+    };
+    ASSERT_EQ(SS_COMP, SetSpeed(3, 1408));
+    ASSERT_EQ(SS_COMP, stream(5));
+    ASSERT_EQ(SS_COMP, stream(6));
+    const auto change = [&](const std::string& text) {
+        std::ofstream(control_, std::ios::binary) << text;
+        support_();  // any call takes it
+        EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(control_.c_str())) << text;
+    };
+    change("medium 0:3:0\r\nmedium 0:5\n\n medium   0:6:0 \n");
+    EXPECT_EQ(std::vector<std::string>({
+                  "0:3:0 type=5 speed=2816 tray=closed medium=1 locked=1 inactivity=5 attention=28",
+                  "0:5:0 type=5 speed=2770 tray=closed medium=1 locked=0 inactivity=0 attention=28",
+                  "0:6:0 type=5 speed=5540 tray=closed medium=1 locked=0 inactivity=0 attention=28",
+                  "0:7:0 type=0 speed=0 tray=closed medium=1 locked=0 inactivity=0"}),
+              Lines(state_));
+    const std::vector<std::string> log = Lines(log_);
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ("medium-change ha=0 tgt=3 lun=0", log[log.size() - 4]);
+    EXPECT_EQ("medium-change ha=0 tgt=5 lun=0", log[log.size() - 3]);
+    EXPECT_EQ("medium-change ha=0 tgt=6 lun=0", log[log.size() - 2]);
+    EXPECT_EQ(0, log.back().find("call=GetASPI32SupportInfo"));
+
+    // A second change before the first is reported leaves one attention; a
+    // SET CD SPEED after SET STREAMING is forgotten like any other.
+    EXPECT_EQ(SS_ERR, stream(5));  // the attention
+    ASSERT_EQ(SS_COMP, SetSpeed(5, 1385));
+    change("medium 0:5:0\nmedium 0:5:0\n");
+    EXPECT_EQ("0:5:0 type=5 speed=5540 tray=closed medium=1 locked=0 inactivity=0 attention=28",
+              Lines(state_)[1]);
+
+    // What cannot be done is reported and changes nothing.
+    HANDLE err = CreateFileA(err_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE old = GetStdHandle(STD_ERROR_HANDLE);
+    SetStdHandle(STD_ERROR_HANDLE, err);
+    change("medium 0:7:0\nmedium 0:2:0\neject 0:3:0\nmedium 0:3:0 now\nmedium 0:256:0\nmedium\n");
+    SetStdHandle(STD_ERROR_HANDLE, old);
+    CloseHandle(err);
+    EXPECT_EQ("simaspi: " + control_ + ": cannot do 'medium 0:7:0'\n"
+              "simaspi: " + control_ + ": cannot do 'medium 0:2:0'\n"
+              "simaspi: " + control_ + ": cannot do 'eject 0:3:0'\n"
+              "simaspi: " + control_ + ": cannot do 'medium 0:3:0 now'\n"
+              "simaspi: " + control_ + ": cannot do 'medium 0:256:0'\n"
+              "simaspi: " + control_ + ": cannot do 'medium'\n",
+              simtest::ReadFile(err_));
+    int refused = 0;
+    for (const std::string& line : Lines(log_)) refused += line == "control-refused";
+    EXPECT_EQ(6, refused);
+    EXPECT_EQ("0:7:0 type=0 speed=0 tray=closed medium=1 locked=0 inactivity=0", Lines(state_)[3]);
 }
