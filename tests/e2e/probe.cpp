@@ -41,6 +41,8 @@
 //                               "menu", then one indented line per item, its
 //                               text with " >" for a sub-menu and the marks
 //                               "checked", "grayed"; "-" for a separator
+//   korvexprobe menu-points     the same, each item's line ending in " @X,Y",
+//                               its middle on the screen, for a click
 //
 // Texts are printed as UTF-8, line feeds inside a text as "\n". The
 // arguments are taken as Unicode, so titles match on any code page; a tab
@@ -519,7 +521,9 @@ LRESULT CALLBACK Receive(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-int MenuItems() {
+// withPoints: each item's line ends in " @X,Y", the middle of the item on the
+// screen, for a click on it.
+int MenuItems(bool withPoints) {
     HWND program = FindWindowA(MAIN_NAME, MAIN_NAME);
     if (!program) return 1;
     wchar_t path[MAX_PATH] = {};
@@ -540,7 +544,7 @@ int MenuItems() {
                                         GetWindowThreadProcessId(program, nullptr));
     if (!receiver || !installed) return 1;
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(program, RegisterWindowMessageW(L"KorvexProbePeekMenus"), 0,
+    SendMessageTimeoutW(program, RegisterWindowMessageW(L"KorvexProbePeekMenus"), withPoints ? 1 : 0,
                         reinterpret_cast<LPARAM>(receiver), SMTO_NORMAL, 5000, &ignored);
     UnhookWindowsHookEx(installed);
     DestroyWindow(receiver);
@@ -561,7 +565,8 @@ int main(int, char**) {
     std::vector<char*> pointers;
     for (std::string& a : args) pointers.push_back(&a[0]);
     char** argv = pointers.data();
-    if (argc > 1 && args[1] == "menu-items") return MenuItems();
+    if (argc > 1 && args[1] == "menu-items") return MenuItems(false);
+    if (argc > 1 && args[1] == "menu-points") return MenuItems(true);
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "windows") return Windows();
     if (command == "find") return Find();
