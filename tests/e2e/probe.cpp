@@ -43,6 +43,9 @@
 //                               "checked", "grayed"; "-" for a separator
 //   korvexprobe menu-points     the same, each item's line ending in " @X,Y",
 //                               its middle on the screen, for a click
+//   korvexprobe serve           the commands above from standard input, one
+//                               a line, arguments separated by tabs; each
+//                               one's output ends in a line "\x1e" STATUS
 //
 // Texts are printed as UTF-8, line feeds inside a text as "\n". The
 // arguments are taken as Unicode, so titles match on any code page; a tab
@@ -556,12 +559,40 @@ int MenuItems(bool withPoints) {
 
 }  // namespace
 
+int Run(std::vector<std::string> args);
+
+// Commands from standard input, one a line, its arguments separated by tabs;
+// after each one's output a line "\x1e" and its exit status. One process
+// answers them all: where a program start costs seconds (Wine under
+// emulation), a test asks many times for the price of one.
+int Serve() {
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin)) {
+        std::string text = line;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        std::vector<std::string> args{"korvexprobe"};
+        std::size_t start = 0;
+        for (std::size_t tab; (tab = text.find('\t', start)) != std::string::npos; start = tab + 1)
+            args.push_back(text.substr(start, tab - start));
+        args.push_back(text.substr(start));
+        peeked.clear();
+        Print("\x1e" + std::to_string(Run(args)));
+    }
+    return 0;
+}
+
 int main(int, char**) {
     // The arguments from the Unicode command line, as UTF-8.
     int argc = 0;
     LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::vector<std::string> args;
     for (int i = 0; i < argc; ++i) args.push_back(Utf8(wide[i]));
+    if (argc == 2 && args[1] == "serve") return Serve();
+    return Run(args);
+}
+
+int Run(std::vector<std::string> args) {
+    const int argc = static_cast<int>(args.size());
     std::vector<char*> pointers;
     for (std::string& a : args) pointers.push_back(&a[0]);
     char** argv = pointers.data();
