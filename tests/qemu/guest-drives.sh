@@ -97,9 +97,9 @@ menu_click() { # menu_click BUTTON K TEXT
   wait_until 30 menus_gone
 }
 
-# QEMU_DRIVES_MENUS=1 (the x64 build's run): the menus too; korvexpeek.dll,
-# which reads them inside the program, does not answer under the machine's
-# 32-bit Wine.
+# QEMU_DRIVES_MENUS=1 (the x64 build's run): the menus too. Under the
+# machine's 32-bit Wine the menu readings (korvexpeek.dll's hook inside the
+# program) came back empty.
 menus=${QEMU_DRIVES_MENUS:-0}
 for k in 0 1 2; do
   # Alt+digit: the drive's tray opens, then closes.
