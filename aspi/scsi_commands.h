@@ -46,11 +46,12 @@ constexpr std::uint8_t NO_SENSE = 0;
 
 // Data lengths of the commands
 constexpr std::uint32_t INQUIRY_DATA_LEN = 255;
-constexpr std::uint32_t MODE_SENSE_DATA_LEN = 255;
-// MODE SENSE(10) asks for 256 bytes while the request says 255: the buffer
-// keeps room for what the CDB allows, so a device that trusts it stays inside.
+// MODE SENSE(10) asks for 256 bytes, and its buffer and SRB_BufLen are as long:
+// a controller that checks the two against each other (virtio-scsi) reports an
+// overrun when the buffer is the shorter, and the page then comes back empty.
 constexpr std::uint16_t MODE_SENSE_ALLOCATION = 0x0100;
 constexpr std::uint32_t MODE_SENSE_BUFFER_SIZE = MODE_SENSE_ALLOCATION;
+constexpr std::uint32_t MODE_SENSE_DATA_LEN = MODE_SENSE_BUFFER_SIZE;
 constexpr std::uint32_t MODE_SELECT_CD_PARAMETERS_LEN = 16;
 constexpr std::uint32_t START_STOP_DATA_LEN = 14;
 constexpr std::uint32_t PREVENT_ALLOW_DATA_LEN = 255;

@@ -103,9 +103,9 @@ TEST_F(Drive, EveryCommandSendsItsExactBlock) {
     const auto r = sim->Requests();
     ASSERT_EQ(11u, r.size());
     ExpectBlock(r[0], ExecBlock(2, 0x50, 0, 14, "bb 00 12 34 ff ff 00 00 00 00 00 00"));
-    ExpectBlock(r[1], ExecBlock(2, 0x48, 255, 14, "5a 00 2a 00 00 00 00 01 00 00 00 00"));
-    ExpectBlock(r[2], ExecBlock(2, 0x48, 255, 0, "5a 00 2a 00 00 00 00 01 00 00 00 00"));
-    ExpectBlock(r[3], ExecBlock(2, 0x48, 255, 14, "5a 00 0d 00 00 00 00 01 00 00 00 00"));
+    ExpectBlock(r[1], ExecBlock(2, 0x48, 256, 14, "5a 00 2a 00 00 00 00 01 00 00 00 00"));
+    ExpectBlock(r[2], ExecBlock(2, 0x48, 256, 0, "5a 00 2a 00 00 00 00 01 00 00 00 00"));
+    ExpectBlock(r[3], ExecBlock(2, 0x48, 256, 14, "5a 00 0d 00 00 00 00 01 00 00 00 00"));
     ExpectBlock(r[4], ExecBlock(2, 0x50, 16, 14, "55 10 00 00 00 00 00 00 10 00 00 00"));
     ExpectBlock(r[5], ExecBlock(2, 0x48, 14, 14, "1b 00 00 00 02 00"));
     ExpectBlock(r[6], ExecBlock(2, 0x48, 14, 14, "1b 00 00 00 03 00"));
@@ -130,7 +130,7 @@ TEST_F(Drive, CommandsAtAnotherAddressAndAnyCode) {
     const auto r = sim->Requests();
     ASSERT_EQ(5u, r.size());
     ExpectBlock(r[0], ExecBlock(6, 0x50, 0, 14, "bb 00 ff ff ff ff 00 00 00 00 00 00", 1, 3));
-    ExpectBlock(r[1], ExecBlock(6, 0x48, 255, 14, "5a 00 2a 00 00 00 00 01 00 00 00 00", 1, 3));
+    ExpectBlock(r[1], ExecBlock(6, 0x48, 256, 14, "5a 00 2a 00 00 00 00 01 00 00 00 00", 1, 3));
     ExpectBlock(r[2], ExecBlock(6, 0x50, 16, 14, "55 10 00 00 00 00 00 00 10 00 00 00", 1, 3));
     EXPECT_EQ("00000000000000000d0600a5003c004b", r[2]["data"]);
     ExpectBlock(r[3], ExecBlock(6, 0x48, 14, 14, "1b 00 00 00 02 00", 1, 3));
@@ -522,7 +522,7 @@ TEST_F(Drive, CommandsOfTheDvdEraSendTheirExactBlocks) {
     ExpectBlock(r[0], ExecBlock(4, 0x48, 256, 14, "46 00 01 00 00 00 00 01 00 00"));
     ExpectBlock(r[1], ExecBlock(4, 0x48, 248, 14, "ac 00 00 00 00 00 00 00 00 0f 03 00"));
     ExpectBlock(r[2], ExecBlock(4, 0x50, 28, 14, "b6 00 00 00 00 00 00 00 00 00 1c 00"));
-    ExpectBlock(r[3], ExecBlock(4, 0x48, 255, 14, "5a 00 1a 00 00 00 00 01 00 00 00 00"));
+    ExpectBlock(r[3], ExecBlock(4, 0x48, 256, 14, "5a 00 1a 00 00 00 00 01 00 00 00 00"));
     ExpectBlock(r[4], ExecBlock(4, 0x50, 20, 14, "55 10 00 00 00 00 00 00 14 00 00 00"));
     // The whole medium, 9000 kB in 1000 ms, read and write.
     EXPECT_EQ("00000000" "00000000" "ffffffff" "00002328" "000003e8" "00002328" "000003e8", r[2]["data"]);

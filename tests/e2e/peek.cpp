@@ -14,10 +14,12 @@ constexpr const wchar_t* PEEK_MESSAGE = L"KorvexProbePeekMenus";
 constexpr UINT MN_GETHMENU_MESSAGE = 0x01E1;
 
 struct Found {
+    bool points;
     std::string lines;
 };
 
-void Describe(HMENU menu, std::string& lines) {
+// points: each item's middle on the screen too, as " @X,Y".
+void Describe(HWND window, HMENU menu, bool points, std::string& lines) {
     const int count = GetMenuItemCount(menu);
     for (int i = 0; i < count; ++i) {
         const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
@@ -31,6 +33,9 @@ void Describe(HMENU menu, std::string& lines) {
         if (GetSubMenu(menu, i)) line += " >";
         if (state & MF_CHECKED) line += " checked";
         if (state & MF_GRAYED) line += " grayed";
+        RECT r;
+        if (points && GetMenuItemRect(window, menu, static_cast<UINT>(i), &r))
+            line += " @" + std::to_string((r.left + r.right) / 2) + "," + std::to_string((r.top + r.bottom) / 2);
         lines += line + "\n";
     }
 }
@@ -41,9 +46,9 @@ BOOL CALLBACK Visit(HWND window, LPARAM found) {
     if (std::wstring(name) != L"#32768" || !IsWindowVisible(window)) return TRUE;
     HMENU menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU_MESSAGE, 0, 0));
     if (!menu) return TRUE;
-    auto& lines = reinterpret_cast<Found*>(found)->lines;
-    lines += "menu\n";
-    Describe(menu, lines);
+    auto& f = *reinterpret_cast<Found*>(found);
+    f.lines += "menu\n";
+    Describe(window, menu, f.points, f.lines);
     return TRUE;
 }
 
@@ -53,7 +58,7 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK PeekHook(int code, WPARAM wPar
     static const UINT peek = RegisterWindowMessageW(PEEK_MESSAGE);
     const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
     if (code == HC_ACTION && message && message->message == peek) {
-        Found found;
+        Found found{message->wParam != 0, {}};
         EnumThreadWindows(GetCurrentThreadId(), Visit, reinterpret_cast<LPARAM>(&found));
         COPYDATASTRUCT data = {};
         data.cbData = static_cast<DWORD>(found.lines.size());

@@ -50,6 +50,11 @@
 //                               "menu", then one indented line per item, its
 //                               text with " >" for a sub-menu and the marks
 //                               "checked", "grayed"; "-" for a separator
+//   korvexprobe menu-points     the same, each item's line ending in " @X,Y",
+//                               its middle on the screen, for a click
+//   korvexprobe serve           the commands above from standard input, one
+//                               a line, arguments separated by tabs; each
+//                               one's output ends in a line "\x1e" STATUS
 //
 // Texts are printed as UTF-8, line feeds inside a text as "\n". The
 // arguments are taken as Unicode, so titles match on any code page; a tab
@@ -556,7 +561,9 @@ LRESULT CALLBACK Receive(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-int MenuItems() {
+// withPoints: each item's line ends in " @X,Y", the middle of the item on the
+// screen, for a click on it.
+int MenuItems(bool withPoints) {
     HWND program = FindWindowA(MAIN_NAME, MAIN_NAME);
     if (!program) return 1;
     wchar_t path[MAX_PATH] = {};
@@ -577,7 +584,7 @@ int MenuItems() {
                                         GetWindowThreadProcessId(program, nullptr));
     if (!receiver || !installed) return 1;
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(program, RegisterWindowMessageW(L"KorvexProbePeekMenus"), 0,
+    SendMessageTimeoutW(program, RegisterWindowMessageW(L"KorvexProbePeekMenus"), withPoints ? 1 : 0,
                         reinterpret_cast<LPARAM>(receiver), SMTO_NORMAL, 5000, &ignored);
     UnhookWindowsHookEx(installed);
     DestroyWindow(receiver);
@@ -589,16 +596,45 @@ int MenuItems() {
 
 }  // namespace
 
+int Run(std::vector<std::string> args);
+
+// Commands from standard input, one a line, its arguments separated by tabs;
+// after each one's output a line "\x1e" and its exit status. One process
+// answers them all: where a program start costs seconds (Wine under
+// emulation), a test asks many times for the price of one.
+int Serve() {
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin)) {
+        std::string text = line;
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        std::vector<std::string> args{"korvexprobe"};
+        std::size_t start = 0;
+        for (std::size_t tab; (tab = text.find('\t', start)) != std::string::npos; start = tab + 1)
+            args.push_back(text.substr(start, tab - start));
+        args.push_back(text.substr(start));
+        peeked.clear();
+        Print("\x1e" + std::to_string(Run(args)));
+    }
+    return 0;
+}
+
 int main(int, char**) {
     // The arguments from the Unicode command line, as UTF-8.
     int argc = 0;
     LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &argc);
     std::vector<std::string> args;
     for (int i = 0; i < argc; ++i) args.push_back(Utf8(wide[i]));
+    if (argc == 2 && args[1] == "serve") return Serve();
+    return Run(args);
+}
+
+int Run(std::vector<std::string> args) {
+    const int argc = static_cast<int>(args.size());
     std::vector<char*> pointers;
     for (std::string& a : args) pointers.push_back(&a[0]);
     char** argv = pointers.data();
-    if (argc > 1 && args[1] == "menu-items") return MenuItems();
+    if (argc > 1 && args[1] == "menu-items") return MenuItems(false);
+    if (argc > 1 && args[1] == "menu-points") return MenuItems(true);
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "windows") return Windows();
     if (command == "find") return Find();

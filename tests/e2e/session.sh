@@ -11,6 +11,9 @@
 #   korvex_wait SECONDS          waits for it to end; sets KORVEX_STATUS (124: still running)
 #   probe ARGS...                runs korvexprobe.exe on the desktop (its output; the
 #                                status is the probe's)
+#   probe_serve                  from now on one korvexprobe.exe answers every probe
+#                                (where each program start costs seconds); ends
+#                                with desktop_stop
 #   wait_until SECONDS CMD...    retries CMD every 0.3 s until it succeeds
 #   windows_path UNIXPATH        the path as the prefix sees it (drive Z: is /)
 #   settings_file                the prefix's C:\windows\KORVEX.INI
@@ -75,11 +78,17 @@ desktop_start() {
 }
 
 desktop_stop() {
+  # The probe that answers (probe_serve) ends with the wineserver: the
+  # programs started after it hold its input open too.
+  local serving=${E2E_PROBE_PID:-}
+  [ -n "$serving" ] && exec {E2E_PROBE_IN}>&- {E2E_PROBE_OUT}<&-
+  E2E_PROBE_PID=
   if [ -n "$E2E_SERVER_STARTED" ]; then
     /usr/bin/wineserver -k 2>/dev/null || true
     /usr/bin/wineserver -w 2>/dev/null || true
     E2E_SERVER_STARTED=
   fi
+  if [ -n "$serving" ]; then wait "$serving" 2>/dev/null; fi
   if [ -n "$E2E_XVFB_PID" ]; then
     kill "$E2E_XVFB_PID" 2>/dev/null || true
     wait "$E2E_XVFB_PID" 2>/dev/null || true
@@ -115,10 +124,29 @@ korvex_wait() {
 
 probe() {
   local out status
+  if [ -n "${E2E_PROBE_PID:-}" ]; then
+    local line IFS=$'\t'
+    printf '%s\n' "$*" >&"$E2E_PROBE_IN"
+    out= status=1
+    while IFS= read -r -t 60 line <&"$E2E_PROBE_OUT"; do
+      line=${line%$'\r'}
+      if [[ "$line" == $'\x1e'* ]]; then status=${line#$'\x1e'}; break; fi
+      out+="$line"$'\n'
+    done
+    [ -n "$out" ] && printf '%s' "$out"
+    return "$status"
+  fi
   out=$("$E2E_WINE" "$E2E_BIN/korvexprobe.exe" "$@" </dev/null 2>/dev/null)
   status=$?
   [ -n "$out" ] && printf '%s\n' "${out//$'\r'/}"
   return $status
+}
+
+probe_serve() {
+  coproc E2E_PROBE { exec "$E2E_WINE" "$E2E_BIN/korvexprobe.exe" serve 2>/dev/null; }
+  # A coprocess's own descriptors are closed in subshells ($(probe ...),
+  # probe ... | grep): copies of them are not.
+  exec {E2E_PROBE_IN}>&"${E2E_PROBE[1]}" {E2E_PROBE_OUT}<&"${E2E_PROBE[0]}"
 }
 
 wait_until() {

@@ -1,10 +1,12 @@
 # Runs in the 32-bit machine (scripts/run32), in the staged folder X:: one
 # end-to-end case (tests/e2e/run-e2e) or the installer case
-# (tests/release/run-release) on the 32-bit build, with the machine's 32-bit
-# Wine and its prefix, which every run gets afresh.
+# (tests/release/run-release) on the staged build, with the machine's Wine
+# (32-bit; 64-bit under RUN32_WINE=64) and its prefix, which every run gets
+# afresh.
 #   guest-case.sh e2e CASE | guest-case.sh release installer VERSION
 set -u
-export E2E_WINE=/usr/lib/wine/wine KORVEX_WINE=/usr/lib/wine/wine
+export E2E_WINE=${RUN32_WINE_LOADER:-/usr/lib/wine/wine}
+export KORVEX_WINE=$E2E_WINE
 case "$1" in
   e2e)
     ln -sfn "$WINEPREFIX" build/e2e-prefix
