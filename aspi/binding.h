@@ -79,9 +79,9 @@ public:
     std::size_t AbandonedCount() const;
     const aspi::SRB_ExecSCSICmd* Abandoned(std::size_t index) const;
 
+private:
     struct Request;
 
-private:
     int Bind(std::uint32_t userValue, HINSTANCE__* library);
     template <typename Fn>
     Fn Entry(AspiEntryIndex index) const { return reinterpret_cast<Fn>(entryPoints[index]); }
