@@ -2,6 +2,17 @@
 
 #include <windows.h>
 
+#include <cstring>
+
+// A request as the library sees it: the caller's block and data buffer,
+// copied into memory the binding owns, so that a library which completes the
+// request after the binding gave up on it writes into live memory.
+struct AspiBinding::Request {
+    aspi::SRB_ExecSCSICmd srb;
+    HANDLE done;
+    std::vector<std::uint8_t> data;
+};
+
 AspiEntry entryTable[ENTRY_COUNT] = {
     {"GetASPI32SupportInfo", 0},
     {"SendASPI32Command", 0},
@@ -15,7 +26,8 @@ AspiEntry entryTable[ENTRY_COUNT] = {
 };
 
 AspiBinding::AspiBinding()
-    : userValue(0), entryPoints{}, loaded(0), module(nullptr), lookedUpCount(0) {}
+    : userValue(0), entryPoints{}, loaded(0), module(nullptr), lookedUpCount(0),
+      waitLimitMs(WAIT_LIMIT_MS) {}
 
 AspiBinding::~AspiBinding() { Unload(); }
 
@@ -54,7 +66,10 @@ int AspiBinding::Load(const char* fileName) { return Load(0, fileName); }
 
 int AspiBinding::Unload() {
     if (!module) return 0;
-    if (!FreeLibrary(module)) return 0;
+    // A library that may still complete a request keeps its code loaded
+    // until the program ends.
+    Reap();
+    if (abandoned.empty() && !FreeLibrary(module)) return 0;
     module = nullptr;
     lookedUpCount = 0;
     loaded = 0;
@@ -95,15 +110,90 @@ int AspiBinding::SendCommand(void* srb) const {
     return static_cast<aspi::SRB_Header*>(srb)->SRB_Status == aspi::SS_COMP;
 }
 
+namespace {
+
+// Marks a block the library never completed.
+int Failed(aspi::SRB_ExecSCSICmd& srb, std::uint8_t hostStatus) {
+    srb.SRB_Status = aspi::SS_ABORTED;
+    srb.SRB_HaStat = hostStatus;
+    return 0;
+}
+
+}  // namespace
+
+void AspiBinding::Reap() const {
+    for (auto it = abandoned.begin(); it != abandoned.end();) {
+        Request* r = *it;
+        if (WaitForSingleObject(r->done, 0) != WAIT_OBJECT_0) {
+            ++it;
+            continue;
+        }
+        CloseHandle(r->done);
+        delete r;
+        it = abandoned.erase(it);
+    }
+}
+
+bool AspiBinding::Quarantined(const aspi::SRB_ExecSCSICmd& srb) const {
+    for (const Request* r : abandoned)
+        if (r->srb.SRB_HaId == srb.SRB_HaId && r->srb.SRB_Target == srb.SRB_Target &&
+            r->srb.SRB_Lun == srb.SRB_Lun)
+            return true;
+    return false;
+}
+
+std::size_t AspiBinding::AbandonedCount() const { return abandoned.size(); }
+
+const aspi::SRB_ExecSCSICmd* AspiBinding::Abandoned(std::size_t index) const {
+    return index < abandoned.size() ? &abandoned[index]->srb : nullptr;
+}
+
 int AspiBinding::ExecuteCommand(aspi::SRB_ExecSCSICmd& srb) const {
     if (!loaded) return 0;
+    Reap();
+    // A device still working on a request given up on is left alone.
+    if (Quarantined(srb)) return Failed(srb, aspi::HASTAT_TIMEOUT);
+
     HANDLE done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     if (!done) return 0;
-    srb.SRB_PostProc = done;
+    Request* r = new Request;
+    r->done = done;
+    std::memcpy(&r->srb, &srb, sizeof srb);
+    // The pointer goes as the caller gave it when there is nothing to carry.
+    if (srb.SRB_BufPointer && srb.SRB_BufLen) {
+        r->data.assign(srb.SRB_BufPointer, srb.SRB_BufPointer + srb.SRB_BufLen);
+        r->srb.SRB_BufPointer = r->data.data();
+    }
+    r->srb.SRB_PostProc = done;
     ResetEvent(done);
-    const std::uint32_t immediate = Entry<aspi::SendASPI32CommandFn>(ENTRY_SEND_COMMAND)(&srb);
-    if (immediate == aspi::SS_PENDING) WaitForSingleObject(done, INFINITE);
+
+    const std::uint32_t immediate = Entry<aspi::SendASPI32CommandFn>(ENTRY_SEND_COMMAND)(&r->srb);
+    if (immediate == aspi::SS_PENDING && WaitForSingleObject(done, waitLimitMs) != WAIT_OBJECT_0) {
+        aspi::SRB_Abort abort;
+        std::memset(&abort, 0, sizeof abort);
+        abort.SRB_Cmd = aspi::SC_ABORT_SRB;
+        abort.SRB_HaId = r->srb.SRB_HaId;
+        abort.SRB_ToAbort = &r->srb;
+        Entry<aspi::SendASPI32CommandFn>(ENTRY_SEND_COMMAND)(&abort);
+        // An abort that worked has completed the block; otherwise the block
+        // is the library's until it does.
+        if (WaitForSingleObject(done, 0) == WAIT_OBJECT_0) {
+            CloseHandle(done);
+            delete r;
+        } else {
+            abandoned.push_back(r);
+        }
+        srb.SRB_PostProc = done;
+        return Failed(srb, aspi::HASTAT_COMMAND_TIMEOUT);
+    }
     CloseHandle(done);
-    // The library writes the status from its own thread before it signals.
-    return *static_cast<volatile std::uint8_t*>(&srb.SRB_Status) == aspi::SS_COMP;
+
+    // The library wrote the block (from its own thread before it signalled):
+    // the caller gets it back with its own buffer pointer.
+    std::uint8_t* const callerBuffer = srb.SRB_BufPointer;
+    std::memcpy(&srb, &r->srb, sizeof srb);
+    srb.SRB_BufPointer = callerBuffer;
+    if (!r->data.empty()) std::memcpy(callerBuffer, r->data.data(), r->data.size());
+    delete r;
+    return srb.SRB_Status == aspi::SS_COMP;
 }

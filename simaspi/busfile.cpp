@@ -41,6 +41,9 @@ const char* const kDefaultBusText =
 
 namespace {
 
+// The longest a late= request waits to complete: an hour.
+constexpr std::uint64_t MAX_LATE_SECONDS = 3600;
+
 // The CD-ROM drive's speeds when the bus file names none: 4x to 40x.
 const std::vector<std::uint16_t> kDefaultSpeeds = {704, 1408, 2816, 4224, 5632, 7056};
 
@@ -154,6 +157,8 @@ private:
     bool AdapterKey(const std::string& key, const std::string& value);
     bool DeviceKey(const std::string& key, const std::string& value);
     bool MisbehaveKey(const std::string& key, const std::string& value);
+    // A command name of fail=, hang= or late= as its FailBit.
+    bool Command(const std::string& key, const std::string& name, std::uint32_t& bit);
 
     bool Number(const std::string& key, const std::string& value, std::uint64_t max,
                 std::uint64_t& out);
@@ -371,14 +376,25 @@ bool Parser::AdapterKey(const std::string& key, const std::string& value) {
     return true;
 }
 
-bool Parser::DeviceKey(const std::string& key, const std::string& value) {
-    static const std::pair<const char*, std::uint32_t> failNames[] = {
+bool Parser::Command(const std::string& key, const std::string& name, std::uint32_t& bit) {
+    static const std::pair<const char*, std::uint32_t> names[] = {
         {"devtype", FAIL_DEVTYPE},         {"inquiry", FAIL_INQUIRY},
         {"tur", FAIL_TUR},                 {"setspeed", FAIL_SETSPEED},
         {"modesense2a", FAIL_MODESENSE_2A}, {"modesense0d", FAIL_MODESENSE_0D},
         {"modeselect", FAIL_MODESELECT},   {"startstop", FAIL_STARTSTOP},
         {"prevent", FAIL_PREVENT},
     };
+    // The device type is the library's own answer, given inside the call:
+    // it cannot be held.
+    for (const auto& row : names)
+        if (name == row.first && (key == "fail" || row.second != FAIL_DEVTYPE)) {
+            bit = row.second;
+            return true;
+        }
+    return Fail("unknown command '" + name + "' in " + key);
+}
+
+bool Parser::DeviceKey(const std::string& key, const std::string& value) {
     std::uint64_t v;
     DeviceDraft& draft = *device_;
     Device& d = draft.device;
@@ -391,15 +407,28 @@ bool Parser::DeviceKey(const std::string& key, const std::string& value) {
         return Text(key, value, d.product);
     } else if (key == "revision") {
         return Text(key, value, d.revision);
-    } else if (key == "fail") {
-        d.fail = 0;
+    } else if (key == "fail" || key == "hang") {
+        std::uint32_t& bits = key == "fail" ? d.fail : d.hang;
+        bits = 0;
         std::string list = Lower(value);
         if (list.empty() || list == "0" || list == "none") return true;
         for (const std::string& name : Split(list, ',')) {
-            auto it = std::find_if(std::begin(failNames), std::end(failNames),
-                                   [&](const auto& row) { return name == row.first; });
-            if (it == std::end(failNames)) return Fail("unknown command '" + name + "' in fail");
-            d.fail |= it->second;
+            std::uint32_t bit;
+            if (!Command(key, name, bit)) return false;
+            bits |= bit;
+        }
+    } else if (key == "late") {
+        // command:seconds pairs
+        d.late.clear();
+        if (value.empty()) return true;
+        for (const std::string& item : Split(Lower(value), ',')) {
+            const std::size_t colon = item.find(':');
+            if (colon == std::string::npos) return Fail("bad pair '" + item + "' in late");
+            std::uint32_t bit;
+            if (!Command(key, Trim(item.substr(0, colon)), bit) ||
+                !Number(key, Trim(item.substr(colon + 1)), MAX_LATE_SECONDS, v))
+                return false;
+            d.late.emplace_back(bit, std::uint32_t(v));
         }
     } else if (key == "speeds") {
         d.speeds.clear();

@@ -8,8 +8,13 @@ namespace simaspi {
 
 namespace {
 
+constexpr std::uint8_t OP_TEST_UNIT_READY = 0x00;
 constexpr std::uint8_t OP_INQUIRY = 0x12;
+constexpr std::uint8_t OP_START_STOP_UNIT = 0x1B;
+constexpr std::uint8_t OP_PREVENT_ALLOW = 0x1E;
+constexpr std::uint8_t OP_MODE_SELECT_10 = 0x55;
 constexpr std::uint8_t OP_MODE_SENSE_10 = 0x5A;
+constexpr std::uint8_t OP_SET_CD_SPEED = 0xBB;
 
 constexpr std::uint32_t INQUIRY_TEXT_BEGIN = 8;  // vendor, product, revision: bytes 8..35
 constexpr std::uint32_t INQUIRY_TEXT_END = 36;
@@ -35,6 +40,33 @@ void Note(std::string& what, const char* word) {
 }
 
 }  // namespace
+
+std::uint32_t CommandBit(const std::uint8_t* cdb, std::size_t cdbLen) {
+    if (!cdbLen) return 0;
+    switch (cdb[0]) {
+    case OP_TEST_UNIT_READY: return FAIL_TUR;
+    case OP_INQUIRY: return FAIL_INQUIRY;
+    case OP_START_STOP_UNIT: return FAIL_STARTSTOP;
+    case OP_PREVENT_ALLOW: return FAIL_PREVENT;
+    case OP_MODE_SELECT_10: return FAIL_MODESELECT;
+    case OP_SET_CD_SPEED: return FAIL_SETSPEED;
+    case OP_MODE_SENSE_10:
+        if (cdbLen < 3) return 0;
+        if ((cdb[2] & 0x3F) == PAGE_CAPABILITIES) return FAIL_MODESENSE_2A;
+        if ((cdb[2] & 0x3F) == PAGE_CD_PARAMETERS) return FAIL_MODESENSE_0D;
+        return 0;
+    default: return 0;
+    }
+}
+
+long HoldSeconds(const Device& device, const std::uint8_t* cdb, std::size_t cdbLen) {
+    const std::uint32_t bit = CommandBit(cdb, cdbLen);
+    if (!bit) return 0;
+    if (device.hang & bit) return -1;
+    for (const auto& late : device.late)
+        if (late.first == bit) return long(late.second);
+    return 0;
+}
 
 std::uint32_t Chaos::Next() {
     // splitmix64: small, and every seed gives a good sequence.

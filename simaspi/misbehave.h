@@ -13,6 +13,14 @@
 
 namespace simaspi {
 
+// The command of a CDB as a FailBit (the names of fail=, hang= and late=);
+// 0 for a command those keys do not name.
+std::uint32_t CommandBit(const std::uint8_t* cdb, std::size_t cdbLen);
+
+// How a device holds a request for this CDB: -1 never completes it, N > 0
+// completes it after N seconds, 0 completes it as usual.
+long HoldSeconds(const Device& device, const std::uint8_t* cdb, std::size_t cdbLen);
+
 class Chaos {
 public:
     Chaos() = default;

@@ -92,6 +92,10 @@ struct Device {
     std::string product;
     std::string revision;
     std::uint32_t fail = 0;  // FailBit set
+    // Requests that never complete (`hang=`), and ones that complete only
+    // after some seconds (`late=`): FailBit, seconds.
+    std::uint32_t hang = 0;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> late;
 
     // Removable medium (types 1, 4, 5, 7, 8).
     bool lockable = true;

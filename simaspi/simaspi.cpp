@@ -110,6 +110,7 @@ struct Submission {
     std::vector<std::uint8_t> data;  // outgoing data, as sent
     const char* post = "none";
     std::string chaos;               // what a misbehaving bus did to it
+    std::string hold;                // held by hang= or late=: "never", or "Ns"
 };
 
 std::string SrbLine(const Submission& s, std::uint8_t status) {
@@ -131,6 +132,10 @@ std::string SrbLine(const Submission& s, std::uint8_t status) {
         cdblen = e.SRB_CDBLen;
         cdb = Hex(e.CDBByte, std::min<std::size_t>(cdblen, CDB_AREA_LEN));
         handle = Format(" handle=0x%llx", (unsigned long long)(std::uintptr_t)e.SRB_PostProc);
+    } else if (cmd == SC_ABORT_SRB) {
+        SRB_Abort a;
+        std::memcpy(&a, s.raw.data(), sizeof a);
+        handle = Format(" to=0x%llx", (unsigned long long)(std::uintptr_t)a.SRB_ToAbort);
     }
     std::string line = Format(
         "srb cmd=%02x ha=%u tgt=%u lun=%u flags=%02x buflen=%u senselen=%u cdblen=%u cdb=",
@@ -139,6 +144,7 @@ std::string SrbLine(const Submission& s, std::uint8_t status) {
             " raw=" + Hex(s.raw.data(), s.raw.size());
     if (!s.data.empty()) line += " data=" + Hex(s.data.data(), s.data.size());
     if (!s.chaos.empty()) line += " chaos=" + s.chaos;
+    if (!s.hold.empty()) line += " hold=" + s.hold;
     return line;
 }
 
@@ -302,6 +308,27 @@ std::uint32_t Exec(SRB_ExecSCSICmd* srb) {
             delayMs += lib->chaos.DelayMs();
         }
     }
+    // A device told to hold this command: never completes it (no event, no
+    // callback), or completes it only after its seconds.
+    long hold = 0;
+    {
+        Guard g;
+        if (const simaspi::Device* d = lib->bus.Find(srb->SRB_HaId, srb->SRB_Target, srb->SRB_Lun))
+            hold = simaspi::HoldSeconds(*d, srb->CDBByte,
+                                        std::min<std::size_t>(srb->SRB_CDBLen, CDB_AREA_LEN));
+    }
+    if (hold < 0) {
+        s.hold = "never";
+        srb->SRB_Status = SS_PENDING;
+        Guard g;
+        Log(SrbLine(s, SS_PENDING));
+        return SS_PENDING;
+    }
+    if (hold > 0) {
+        s.hold = Format("%lds", hold);
+        async = true;
+        delayMs = std::uint32_t(hold) * 1000;
+    }
     if (async) {
         srb->SRB_Status = SS_PENDING;
         Job* job = new Job{srb, s, delayMs};
@@ -319,6 +346,14 @@ std::uint32_t Exec(SRB_ExecSCSICmd* srb) {
     // library need not signal its event as well.
     const std::uint32_t status = Complete(srb, s, lib->bus.signalSync);
     return lib->bus.returnStatus >= 0 ? std::uint32_t(lib->bus.returnStatus) : status;
+}
+
+// Nothing the library holds can be called back: a request held by hang= or
+// late= is past recall, and any other has completed already.
+std::uint32_t Abort(SRB_Abort* srb) {
+    Submission s = Capture(srb, sizeof *srb);
+    if (lib->malformed || !lib->bus.AdapterPresent(srb->SRB_HaId)) return Finish(srb, s, SS_INVALID_HA);
+    return Finish(srb, s, SS_ABORT_FAIL);
 }
 
 }  // namespace
@@ -347,6 +382,7 @@ std::uint32_t __cdecl SendASPI32Command(void* srb) {
     case SC_HA_INQUIRY: return HaInquiry(static_cast<SRB_HAInquiry*>(srb));
     case SC_GET_DEV_TYPE: return GetDevType(static_cast<SRB_GDEVBlock*>(srb));
     case SC_EXEC_SCSI_CMD: return Exec(static_cast<SRB_ExecSCSICmd*>(srb));
+    case SC_ABORT_SRB: return Abort(static_cast<SRB_Abort*>(srb));
     default:
         return Finish(srb, Capture(srb, sizeof(SRB_Header)),
                       lib->malformed ? SS_INVALID_HA : SS_INVALID_CMD);

@@ -307,8 +307,8 @@ TEST(Execute, TheStatusDecidesNotTheReturnValue) {
     }
 }
 
-// A slow drive is waited for as long as it takes.
-TEST(Execute, TheWaitHasNoTimeLimit) {
+// A slow drive is waited for as long as it takes, up to the limit.
+TEST(Execute, ASlowDriveIsWaitedForWithinTheLimit) {
     SimBus sim("[bus]\ncompletion=async\nlatency_ms=1500\n[adapter.0]\n[device.0.2]\ntype=5\n");
     AspiBus bus;
     ASSERT_EQ(1, bus.Load(Library("simaspi.dll").c_str()));

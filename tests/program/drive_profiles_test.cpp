@@ -150,7 +150,7 @@ const Profile kProfiles[] = {
      {"DVD FIXED\t速度は設定できません #0000 grayed"},
      0, {},
      "DVD FIXED        x0  (Default)",
-     "0:7:0 type=5 speed=22160 tray=closed medium=1 locked=0 inactivity=0"},
+     "0:6:0 type=5 speed=22160 tray=closed medium=1 locked=0 inactivity=0"},
 };
 
 class DriveProfiles : public eventtest::EventFixture {};

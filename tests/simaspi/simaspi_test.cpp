@@ -268,6 +268,12 @@ TEST_F(SimBus, MalformedBusFileMeansNoAdapters) {
         {"[device.0.1]\nattention=medium,power\n", "2: bad value 'power' for attention"},
         {"[device.0.1]\nattention=\n", "2: bad value '' for attention"},
         {"[device.0.1]\nkeep_streaming=2\n", "2: bad number '2' for keep_streaming"},
+        {"[device.0.1]\nhang=devtype\n", "2: unknown command 'devtype' in hang"},
+        {"[device.0.1]\nhang=tur,read\n", "2: unknown command 'read' in hang"},
+        {"[device.0.1]\nlate=tur\n", "2: bad pair 'tur' in late"},
+        {"[device.0.1]\nlate=devtype:2\n", "2: unknown command 'devtype' in late"},
+        {"[device.0.1]\nlate=tur:3601\n", "2: bad number '3601' for late"},
+        {"[device.0.1]\nlate=tur:-1\n", "2: bad number '-1' for late"},
     };
     for (const auto& c : cases) {
         Load(c.text);
@@ -358,7 +364,7 @@ TEST_F(SimBus, StatusesAndInjectedFailures) {
     EXPECT_EQ(0x05, s.SenseArea[2]);
     EXPECT_EQ(0x20, s.SenseArea[12]);
 
-    SRB_Header odd = {SC_ABORT_SRB, 0, 0, 0, 0};
+    SRB_Header odd = {SC_RESET_DEV, 0, 0, 0, 0};
     EXPECT_EQ(SS_INVALID_CMD, send_(&odd));
     EXPECT_EQ(SS_INVALID_CMD, odd.SRB_Status);
 }
@@ -779,6 +785,79 @@ TEST_F(SimBus, MisbehaviourLateCompletion) {
 }
 
 }  // namespace
+
+// hang= holds a command for good: pending, no event, no callback; late=
+// completes it after its seconds. Other commands of the device, and the same
+// command on other devices, complete as usual. Nothing held can be aborted.
+TEST_F(SimBus, HeldRequests) {
+    Load("[bus]\ncompletion=sync\n[adapter.0]\n"
+         "[device.0.3]\ntype=5\nvendor=SIMDISC\nhang=modesense2a,startstop\n"
+         "[device.0.4]\ntype=5\nvendor=SIMDISC\nlate=inquiry:1,tur:2\n");
+    struct Case { std::uint8_t target; std::vector<std::uint8_t> cdb; const char* hold; };
+    const Case cases[] = {
+        {3, {0x5A, 0, 0x2A, 0, 0, 0, 0, 1, 0, 0, 0, 0}, "never"},
+        {3, {0x1B, 0, 0, 0, 2, 0}, "never"},
+        {3, {0x5A, 0, 0x0D, 0, 0, 0, 0, 1, 0, 0, 0, 0}, ""},
+        {3, {0x12, 0, 0, 0, 0xFF, 0}, ""},
+        {4, {0x12, 0, 0, 0, 0xFF, 0}, "1s"},
+        {4, {0, 0, 0, 0, 0, 0}, "2s"},
+        {4, {0x5A, 0, 0x2A, 0, 0, 0, 0, 1, 0, 0, 0, 0}, ""},
+    };
+    for (const Case& c : cases) {
+        DeleteFileA(log_.c_str());
+        std::uint8_t buf[256] = {};
+        SRB_ExecSCSICmd s = Block(c.target, {0}, SRB_DIR_IN | SRB_EVENT_NOTIFY, buf, 255);
+        s.SRB_CDBLen = std::uint8_t(c.cdb.size());
+        std::memcpy(s.CDBByte, c.cdb.data(), c.cdb.size());
+        HANDLE ev = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        s.SRB_PostProc = ev;
+        const DWORD start = GetTickCount();
+        const std::uint32_t returned = send_(&s);
+        const std::string what = std::to_string(c.target) + " " + Hex(c.cdb.data(), c.cdb.size());
+        if (std::string(c.hold) == "never") {
+            EXPECT_EQ(SS_PENDING, returned) << what;
+            EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(ev, 300)) << what;
+            EXPECT_EQ(SS_PENDING, s.SRB_Status) << what;
+            EXPECT_EQ(0, buf[0]) << what;
+            // The request is logged when it arrives.
+            const auto lines = Lines(log_);
+            ASSERT_EQ(1u, lines.size()) << what;
+            EXPECT_NE(std::string::npos, lines[0].find(" status=00 raw=")) << lines[0];
+            EXPECT_EQ(" hold=never", lines[0].substr(lines[0].size() - 11)) << lines[0];
+            // The abort names the block; the library cannot give it up.
+            SRB_Abort abort = {SC_ABORT_SRB, 0, 0, 0, 0, &s};
+            EXPECT_EQ(SS_ABORT_FAIL, send_(&abort)) << what;
+            EXPECT_EQ(SS_ABORT_FAIL, abort.SRB_Status);
+            EXPECT_EQ(SS_PENDING, s.SRB_Status);
+            const auto after = Lines(log_);
+            ASSERT_EQ(2u, after.size());
+            char to[32];
+            std::snprintf(to, sizeof to, "%llx", (unsigned long long)(std::uintptr_t)&s);
+            EXPECT_EQ(std::string("srb cmd=03 ha=0 tgt=0 lun=0 flags=00 buflen=0 senselen=0 cdblen=0 cdb= post=none to=0x") +
+                          to + " status=03 raw=03000000" + "00000000" +
+                          Hex(&abort.SRB_ToAbort, sizeof(void*)),
+                      after[1]);
+            CloseHandle(ev);  // never signalled: the library holds no copy of it
+            continue;
+        }
+        if (*c.hold) {
+            EXPECT_EQ(SS_PENDING, returned) << what;
+            ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ev, 20000)) << what;
+            EXPECT_GE(GetTickCount() - start + 20, std::stoul(c.hold) * 1000) << what;
+            const auto lines = Lines(log_);
+            ASSERT_EQ(1u, lines.size()) << what;
+            EXPECT_EQ(std::string(" hold=") + c.hold, lines[0].substr(lines[0].find(" hold="))) << lines[0];
+        } else {
+            EXPECT_EQ(SS_COMP, returned) << what;
+            EXPECT_EQ(Lines(log_)[0].find("hold="), std::string::npos);
+        }
+        EXPECT_EQ(SS_COMP, s.SRB_Status) << what;
+        CloseHandle(ev);
+    }
+    // An abort on an adapter the bus does not have.
+    SRB_Abort abort = {SC_ABORT_SRB, 0, 4, 0, 0, nullptr};
+    EXPECT_EQ(SS_INVALID_HA, send_(&abort));
+}
 
 // Drives of the DVD era: a Blu-ray writer at 0:5, and one of the CD-ROM era at
 // 0:3 for what it does not know.
