@@ -50,8 +50,8 @@ constexpr std::uint8_t STATUS_CHKCOND = 0x02;
 // Address fields of SC_GETSET_TIMEOUTS that stand for every adapter, target or LUN.
 constexpr std::uint8_t ADDRESS_WILDCARD = 0xFF;
 
-constexpr std::size_t SENSE_LEN = 14;      // sense bytes the programs ask for
-constexpr std::size_t CDB_AREA_LEN = 16;   // room for the command descriptor block
+constexpr std::size_t SENSE_LEN = 14;     // sense bytes the programs ask for
+constexpr std::size_t CDB_AREA_LEN = 16;  // room for the command descriptor block
 constexpr std::size_t SENSE_AREA_LEN = SENSE_LEN + 2;
 constexpr std::size_t HA_TEXT_LEN = 16;  // HA_ManagerId, HA_Identifier
 
@@ -188,12 +188,12 @@ constexpr std::uint32_t MakeSupportWord(std::uint8_t status, std::uint8_t count)
 
 // The library's entry points. All of them are cdecl.
 extern "C" {
-typedef std::uint32_t (__cdecl *GetASPI32SupportInfoFn)(void);
-typedef std::uint32_t (__cdecl *SendASPI32CommandFn)(void* srb);
-typedef std::uint32_t (__cdecl *GetASPI32DLLVersionFn)(void);
-typedef std::uint32_t (__cdecl *RegisterASPI32ClientFn)(std::uint32_t userValue);
-typedef std::uint32_t (__cdecl *RescanFn)(void);
-typedef void (__cdecl *PostProcFn)(void* srb);  // SRB_PostProc under SRB_POSTING
+typedef std::uint32_t(__cdecl* GetASPI32SupportInfoFn)(void);
+typedef std::uint32_t(__cdecl* SendASPI32CommandFn)(void* srb);
+typedef std::uint32_t(__cdecl* GetASPI32DLLVersionFn)(void);
+typedef std::uint32_t(__cdecl* RegisterASPI32ClientFn)(std::uint32_t userValue);
+typedef std::uint32_t(__cdecl* RescanFn)(void);
+typedef void(__cdecl* PostProcFn)(void* srb);  // SRB_PostProc under SRB_POSTING
 }
 
 }  // namespace aspi

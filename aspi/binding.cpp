@@ -14,19 +14,17 @@ struct AspiBinding::Request {
 };
 
 AspiEntry entryTable[ENTRY_COUNT] = {
-    {"GetASPI32SupportInfo", 0},
-    {"SendASPI32Command", 0},
-    {"GetASPI32Buffer", 0},
-    {"FreeASPI32Buffer", 0},
-    {"TranslateASPI32Address", 0},
-    {"GetASPI32DLLVersion", 0},
-    {"ScsiRescan", 0},
-    {"RegisterASPI32Client", 0},
-    {"ReScanAdapters", 0},
+    {"GetASPI32SupportInfo", 0}, {"SendASPI32Command", 0},      {"GetASPI32Buffer", 0},
+    {"FreeASPI32Buffer", 0},     {"TranslateASPI32Address", 0}, {"GetASPI32DLLVersion", 0},
+    {"ScsiRescan", 0},           {"RegisterASPI32Client", 0},   {"ReScanAdapters", 0},
 };
 
 AspiBinding::AspiBinding()
-    : userValue(0), entryPoints{}, loaded(0), module(nullptr), lookedUpCount(0),
+    : userValue(0),
+      entryPoints{},
+      loaded(0),
+      module(nullptr),
+      lookedUpCount(0),
       waitLimitMs(WAIT_LIMIT_MS) {}
 
 AspiBinding::~AspiBinding() { Unload(); }

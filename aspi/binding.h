@@ -84,7 +84,9 @@ private:
 
     int Bind(std::uint32_t userValue, HINSTANCE__* library);
     template <typename Fn>
-    Fn Entry(AspiEntryIndex index) const { return reinterpret_cast<Fn>(entryPoints[index]); }
+    Fn Entry(AspiEntryIndex index) const {
+        return reinterpret_cast<Fn>(entryPoints[index]);
+    }
 
     std::uint32_t userValue;
     void* entryPoints[ENTRY_COUNT];

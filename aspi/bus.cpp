@@ -18,7 +18,8 @@ bool IsUnitAttention(const aspi::SRB_ExecSCSICmd& srb) {
     if (srb.SRB_Status != aspi::SS_ERR || srb.SRB_TargStat != aspi::STATUS_CHKCOND ||
         srb.SRB_SenseLen <= scsi::SENSE_KEY_BYTE)
         return false;
-    if ((srb.SenseArea[0] & scsi::SENSE_RESPONSE_CODE_MASK) != scsi::SENSE_FIXED_CURRENT) return false;
+    if ((srb.SenseArea[0] & scsi::SENSE_RESPONSE_CODE_MASK) != scsi::SENSE_FIXED_CURRENT)
+        return false;
     return (srb.SenseArea[scsi::SENSE_KEY_BYTE] & scsi::SENSE_KEY_MASK) == scsi::KEY_UNIT_ATTENTION;
 }
 

@@ -6,9 +6,9 @@
 #include "binding.h"
 
 struct HostAdapterInfo {
-    std::uint8_t maxTargets;          // target ids to scan on this adapter
+    std::uint8_t maxTargets;  // target ids to scan on this adapter
     std::uint32_t maxTransferLength;
-    std::uint8_t adapterScsiId;       // the adapter's own id on its bus
+    std::uint8_t adapterScsiId;  // the adapter's own id on its bus
     char managerId[32];
     char adapterId[32];
 };
@@ -20,7 +20,7 @@ struct DeviceIdentity {
 };
 
 struct DeviceTypeName {
-    std::int32_t type;   // the peripheral device type, or -1
+    std::int32_t type;  // the peripheral device type, or -1
     const char* name;
 };
 
@@ -71,8 +71,7 @@ public:
     virtual void AdapterFailed(std::uint8_t /*adapter*/) {}
     virtual void AdapterFound(std::uint8_t /*adapter*/, const HostAdapterInfo& /*info*/) {}
     // Returns false to end the whole walk.
-    virtual bool Target(std::uint8_t adapter, std::uint8_t target,
-                        const HostAdapterInfo& info) = 0;
+    virtual bool Target(std::uint8_t adapter, std::uint8_t target, const HostAdapterInfo& info) = 0;
     // After the last target of an adapter.
     virtual void AdapterDone(std::uint8_t /*adapter*/, const HostAdapterInfo& /*info*/) {}
 };

@@ -19,7 +19,7 @@ bool IsRemovableDeviceType(int type) {
 }
 
 const char* const spinDownNames[SPIN_DOWN_CODE_COUNT] = {
-    "Default", "125msec", "250msec", "500msec", "1sec", "2sec", "4sec", "8sec",
+    "Default", "125msec", "250msec", "500msec", "1sec", "2sec", "4sec",  "8sec",
     "16sec",   "32sec",   "1min",    "2min",    "4min", "8min", "16min", "32min",
 };
 
@@ -33,17 +33,16 @@ int ScsiDevice::Send(const scsi::Command& command, std::uint8_t adapter, std::ui
 }
 
 const std::uint8_t* ScsiDevice::ModeSense(std::uint8_t page, std::uint8_t senseLen,
-                                         std::uint8_t adapter, std::uint8_t target,
-                                         std::uint8_t lun,
-                                         std::uint8_t (&data)[scsi::MODE_SENSE_BUFFER_SIZE],
-                                         std::uint32_t minLength) const {
+                                          std::uint8_t adapter, std::uint8_t target,
+                                          std::uint8_t lun,
+                                          std::uint8_t (&data)[scsi::MODE_SENSE_BUFFER_SIZE],
+                                          std::uint32_t minLength) const {
     std::memset(data, 0, sizeof data);
     if (!Send(scsi::ModeSense10(page, senseLen), adapter, target, lun, data)) return nullptr;
     return scsi::FindModePage(data, sizeof data, page, minLength);
 }
 
-int ScsiDevice::IsRemovableType(std::uint8_t adapter, std::uint8_t target,
-                                std::uint8_t lun) const {
+int ScsiDevice::IsRemovableType(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun) const {
     return bus && IsRemovableDeviceType(bus->GetDeviceType(adapter, target, lun));
 }
 
@@ -79,8 +78,8 @@ int ScsiDevice::GetLockState(std::uint8_t adapter, std::uint8_t target, std::uin
                              int& locked) const {
     locked = 0;
     std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
-    const std::uint8_t* page = ModeSense(scsi::PAGE_CD_CAPABILITIES, scsi::NO_SENSE, adapter, target,
-                                         lun, data, scsi::CAP_LOCK_BYTE + 1);
+    const std::uint8_t* page = ModeSense(scsi::PAGE_CD_CAPABILITIES, scsi::NO_SENSE, adapter,
+                                         target, lun, data, scsi::CAP_LOCK_BYTE + 1);
     if (!page) return 0;
     const std::uint8_t lock = page[scsi::CAP_LOCK_BYTE];
     if (lock & scsi::CAP_LOCK_STATE) locked = 1;
@@ -103,8 +102,8 @@ int CdromDevice::GetReadSpeeds(std::uint8_t adapter, std::uint8_t target, std::u
                                std::uint16_t& current, std::uint16_t& maximum,
                                std::uint16_t& media) const {
     std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
-    const std::uint8_t* page = ModeSense(scsi::PAGE_CD_CAPABILITIES, aspi::SENSE_LEN, adapter, target,
-                                         lun, data, scsi::CAP_CURRENT_READ_SPEED + 2);
+    const std::uint8_t* page = ModeSense(scsi::PAGE_CD_CAPABILITIES, aspi::SENSE_LEN, adapter,
+                                         target, lun, data, scsi::CAP_CURRENT_READ_SPEED + 2);
     if (!page) return 0;
     current = scsi::BigEndian16(page + scsi::CAP_CURRENT_READ_SPEED);
     maximum = scsi::BigEndian16(page + scsi::CAP_MAX_READ_SPEED);
@@ -117,16 +116,15 @@ int CdromDevice::SetReadSpeed(std::uint8_t adapter, std::uint8_t target, std::ui
     return Send(scsi::SetCdSpeed(speed), adapter, target, lun, nullptr);
 }
 
-std::uint32_t CdromDevice::ProbeSpeeds(std::uint8_t adapter, std::uint8_t target,
-                                       std::uint8_t lun, std::uint16_t* list,
-                                       std::uint32_t capacity) const {
+std::uint32_t CdromDevice::ProbeSpeeds(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                                       std::uint16_t* list, std::uint32_t capacity) const {
     int accepted = 0;
     return ProbeSpeeds(adapter, target, lun, list, capacity, accepted);
 }
 
-std::uint32_t CdromDevice::ProbeSpeeds(std::uint8_t adapter, std::uint8_t target,
-                                       std::uint8_t lun, std::uint16_t* list,
-                                       std::uint32_t capacity, int& accepted) const {
+std::uint32_t CdromDevice::ProbeSpeeds(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
+                                       std::uint16_t* list, std::uint32_t capacity,
+                                       int& accepted) const {
     accepted = 0;
     std::uint16_t initial = 0, maximum = 0;
     if (!GetReadSpeeds(adapter, target, lun, initial, maximum)) return 0;
@@ -170,9 +168,12 @@ int CdromDevice::SetInactivityTimer(std::uint8_t adapter, std::uint8_t target, s
 }
 
 MediumKind KindOfProfile(std::uint16_t profile) {
-    if (profile >= scsi::PROFILE_CD_FIRST && profile <= scsi::PROFILE_CD_LAST) return MediumKind::Cd;
-    if (profile >= scsi::PROFILE_DVD_FIRST && profile <= scsi::PROFILE_DVD_LAST) return MediumKind::Dvd;
-    if (profile >= scsi::PROFILE_BD_FIRST && profile <= scsi::PROFILE_BD_LAST) return MediumKind::Bd;
+    if (profile >= scsi::PROFILE_CD_FIRST && profile <= scsi::PROFILE_CD_LAST)
+        return MediumKind::Cd;
+    if (profile >= scsi::PROFILE_DVD_FIRST && profile <= scsi::PROFILE_DVD_LAST)
+        return MediumKind::Dvd;
+    if (profile >= scsi::PROFILE_BD_FIRST && profile <= scsi::PROFILE_BD_LAST)
+        return MediumKind::Bd;
     return MediumKind::None;
 }
 
@@ -234,8 +235,8 @@ int CdromDevice::SetStreamingSpeed(std::uint8_t adapter, std::uint8_t target, st
 int CdromDevice::GetPowerCondition(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun,
                                    PowerCondition& out) const {
     std::uint8_t data[scsi::MODE_SENSE_BUFFER_SIZE];
-    const std::uint8_t* page = ModeSense(scsi::PAGE_POWER_CONDITION, aspi::SENSE_LEN, adapter, target,
-                                         lun, data, scsi::POWER_STANDBY_TIMER + 4);
+    const std::uint8_t* page = ModeSense(scsi::PAGE_POWER_CONDITION, aspi::SENSE_LEN, adapter,
+                                         target, lun, data, scsi::POWER_STANDBY_TIMER + 4);
     if (!page) return 0;
     out.flags = page[scsi::POWER_FLAGS] & (scsi::POWER_IDLE | scsi::POWER_STANDBY);
     out.idleTimer = scsi::BigEndian32(page + scsi::POWER_IDLE_TIMER);
@@ -253,7 +254,7 @@ int CdromDevice::SetPowerCondition(std::uint8_t adapter, std::uint8_t target, st
 std::uint32_t CdromDevice::StandbyTimerOfCode(std::uint32_t code) {
     // The times the names say: doubling from 125 ms, but 1 min after 32 s.
     static const std::uint32_t namedMs[SPIN_DOWN_CODE_COUNT] = {
-        0,     125,   250,    500,    1000,   2000,   4000,    8000,
+        0,     125,   250,   500,    1000,   2000,   4000,   8000,
         16000, 32000, 60000, 120000, 240000, 480000, 960000, 1920000};
     if (code >= SPIN_DOWN_CODE_COUNT) return 0;
     return (namedMs[code] + 99) / 100;

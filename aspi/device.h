@@ -52,9 +52,9 @@ constexpr std::uint32_t KBPS_PER_FACTOR = 176;  // 1x CD speed in KB/s
 
 // What GET CONFIGURATION tells of a drive.
 struct DriveConfiguration {
-    std::uint16_t profile = 0;      // current profile; 0: no medium or unknown
-    bool powerManagement = false;   // feature 0100h: page 1Ah
-    bool streaming = false;         // feature 0107h: SET STREAMING, GET PERFORMANCE
+    std::uint16_t profile = 0;     // current profile; 0: no medium or unknown
+    bool powerManagement = false;  // feature 0100h: page 1Ah
+    bool streaming = false;        // feature 0107h: SET STREAMING, GET PERFORMANCE
 };
 
 // The medium kinds a current profile falls into.

@@ -11,8 +11,7 @@ constexpr std::uint8_t OUT = aspi::SRB_DIR_OUT | aspi::SRB_EVENT_NOTIFY;
 constexpr std::uint8_t NO_DATA = aspi::SRB_EVENT_NOTIFY;
 constexpr std::uint8_t SENSE = aspi::SENSE_LEN;
 
-Command Row(std::uint8_t cdbLen, std::uint8_t flags, std::uint32_t bufLen,
-            std::uint8_t senseLen) {
+Command Row(std::uint8_t cdbLen, std::uint8_t flags, std::uint32_t bufLen, std::uint8_t senseLen) {
     Command c;
     std::memset(&c, 0, sizeof c);
     c.cdbLen = cdbLen;
@@ -134,8 +133,8 @@ void PowerConditionPage(std::uint8_t flags, std::uint32_t idleTimer, std::uint32
     PutBigEndian32(list + MODE_HEADER_LEN + POWER_STANDBY_TIMER, standbyTimer);
 }
 
-aspi::SRB_ExecSCSICmd MakeRequest(const Command& command, std::uint8_t adapter,
-                                  std::uint8_t target, std::uint8_t lun, std::uint8_t* buffer) {
+aspi::SRB_ExecSCSICmd MakeRequest(const Command& command, std::uint8_t adapter, std::uint8_t target,
+                                  std::uint8_t lun, std::uint8_t* buffer) {
     aspi::SRB_ExecSCSICmd srb;
     std::memset(&srb, 0, sizeof srb);
     srb.SRB_Cmd = aspi::SC_EXEC_SCSI_CMD;

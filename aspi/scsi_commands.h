@@ -22,15 +22,15 @@ constexpr std::uint8_t OP_GET_PERFORMANCE = 0xAC;
 constexpr std::uint8_t OP_SET_STREAMING = 0xB6;
 
 // Mode pages
-constexpr std::uint8_t PAGE_CD_PARAMETERS = 0x0D;     // inactivity timer
-constexpr std::uint8_t PAGE_CD_CAPABILITIES = 0x2A;   // speeds, lock
-constexpr std::uint8_t PAGE_POWER_CONDITION = 0x1A;   // idle and standby timers
+constexpr std::uint8_t PAGE_CD_PARAMETERS = 0x0D;    // inactivity timer
+constexpr std::uint8_t PAGE_CD_CAPABILITIES = 0x2A;  // speeds, lock
+constexpr std::uint8_t PAGE_POWER_CONDITION = 0x1A;  // idle and standby timers
 
 // START STOP UNIT byte 4
 constexpr std::uint8_t SSU_START = 0x01;
 constexpr std::uint8_t SSU_LOEJ = 0x02;
-constexpr std::uint8_t SSU_EJECT = SSU_LOEJ;              // unload: the tray opens
-constexpr std::uint8_t SSU_LOAD = SSU_LOEJ | SSU_START;   // load: the tray closes
+constexpr std::uint8_t SSU_EJECT = SSU_LOEJ;             // unload: the tray opens
+constexpr std::uint8_t SSU_LOAD = SSU_LOEJ | SSU_START;  // load: the tray closes
 
 // PREVENT ALLOW MEDIUM REMOVAL byte 4
 constexpr std::uint8_t PAR_ALLOW = 0x00;
@@ -83,8 +83,8 @@ constexpr std::uint16_t SPEED_UNCHANGED = 0xFFFF;  // SET CD SPEED: keep this sp
 // CONFIGURATION; one of the CD-ROM era leaves both bytes 0.
 constexpr std::uint32_t CAP_READ_MEDIA = 2;
 constexpr std::uint32_t CAP_WRITE_MEDIA = 3;
-constexpr std::uint8_t CAP_READ_DVD_BITS = 0x38;   // DVD-ROM, DVD-R, DVD-RAM read
-constexpr std::uint8_t CAP_WRITE_CD_BITS = 0x03;   // CD-R, CD-RW write
+constexpr std::uint8_t CAP_READ_DVD_BITS = 0x38;  // DVD-ROM, DVD-R, DVD-RAM read
+constexpr std::uint8_t CAP_WRITE_CD_BITS = 0x03;  // CD-R, CD-RW write
 
 // GET CONFIGURATION: every feature from 0100h on (power management, real
 // time streaming and what follows them), with the current profile.
@@ -107,7 +107,8 @@ constexpr std::uint8_t PERF_TYPE_WRITE_SPEED = 0x03;
 constexpr std::uint16_t PERF_MAX_DESCRIPTORS = 15;
 constexpr std::uint32_t PERF_HEADER_LEN = 8;
 constexpr std::uint32_t PERF_DESCRIPTOR_LEN = 16;
-constexpr std::uint32_t PERF_DATA_LEN = PERF_HEADER_LEN + PERF_MAX_DESCRIPTORS * PERF_DESCRIPTOR_LEN;
+constexpr std::uint32_t PERF_DATA_LEN =
+    PERF_HEADER_LEN + PERF_MAX_DESCRIPTORS * PERF_DESCRIPTOR_LEN;
 constexpr std::uint32_t WSD_READ_SPEED = 8;
 
 // SET STREAMING type 00h: one 28-byte performance descriptor for the whole
@@ -140,7 +141,7 @@ struct Command {
     std::uint8_t cdb[CDB12_LEN];
     std::uint8_t cdbLen;
     std::uint8_t flags;
-    std::uint32_t bufLen;   // SRB_BufLen; 0 when the command has no buffer
+    std::uint32_t bufLen;  // SRB_BufLen; 0 when the command has no buffer
     std::uint8_t senseLen;
 };
 
@@ -158,8 +159,8 @@ Command ModeSelect10PowerCondition();
 
 // A zero-filled SC_EXEC_SCSI_CMD block for one address carrying the command.
 // buffer must hold at least command.bufLen bytes (null when bufLen is 0).
-aspi::SRB_ExecSCSICmd MakeRequest(const Command& command, std::uint8_t adapter,
-                                  std::uint8_t target, std::uint8_t lun, std::uint8_t* buffer);
+aspi::SRB_ExecSCSICmd MakeRequest(const Command& command, std::uint8_t adapter, std::uint8_t target,
+                                  std::uint8_t lun, std::uint8_t* buffer);
 
 // Fills the 16-byte parameter list that sets the inactivity-timer code.
 void CdParametersPage(std::uint8_t code, std::uint8_t (&list)[MODE_SELECT_CD_PARAMETERS_LEN]);
@@ -183,7 +184,8 @@ inline std::uint16_t BigEndian16(const std::uint8_t* p) {
 }
 
 inline std::uint32_t BigEndian32(const std::uint8_t* p) {
-    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
+    return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) |
+           p[3];
 }
 
 inline void PutBigEndian32(std::uint8_t* p, std::uint32_t v) {

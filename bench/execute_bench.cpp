@@ -16,7 +16,9 @@ namespace {
 using bench::BinDir;
 using bench::Now;
 
-struct Figures { double bare, executed; };
+struct Figures {
+    double bare, executed;
+};
 
 Figures Measure(const std::string& folder, const char* completion, int latencyMs, int count) {
     const std::string busFile = folder + "bench_bus.ini";

@@ -26,7 +26,8 @@ using bench::BinDir;
 using bench::Now;
 
 std::string BusFile() {
-    std::string s = "[bus]\nlatency_ms=" + std::to_string(kLatencyMs) + "\n[adapter.0]\ntargets=8\n";
+    std::string s =
+        "[bus]\nlatency_ms=" + std::to_string(kLatencyMs) + "\n[adapter.0]\ntargets=8\n";
     for (int t = 0; t < kDrives; ++t)
         s += "[device.0." + std::to_string(t) + "]\ntype=5\nvendor=SIMDISC\nproduct=52X DRIVE " +
              std::to_string(t) + "\nrevision=1.00\nspeeds=" + kSpeeds + "\n";

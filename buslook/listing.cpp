@@ -43,8 +43,8 @@ public:
 
 private:
     void AdapterLine(const HostAdapterInfo& info) {
-        std::fprintf(out_, "  - #%02d:[%s] %-24s    %-16s\n", info.adapterScsiId,
-                     ADAPTER_TYPE_NAME, info.managerId, info.adapterId);
+        std::fprintf(out_, "  - #%02d:[%s] %-24s    %-16s\n", info.adapterScsiId, ADAPTER_TYPE_NAME,
+                     info.managerId, info.adapterId);
     }
 
     const AspiBus& bus_;

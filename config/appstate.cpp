@@ -7,12 +7,12 @@
 
 AppState* appState = nullptr;
 
-static_assert(ICON_RESOURCE_IDS[0] == IDI_MEDIA_STANDARD && ICON_RESOURCE_IDS[1] == IDI_MEDIA_COLOURFUL &&
-                  ICON_RESOURCE_IDS[2] == IDI_MEDIA_SIMPLE && ICON_RESOURCE_IDS[3] == IDI_MEDIA_MONO &&
-                  ICON_RESOURCE_IDS[4] == IDI_DRIVE_STANDARD &&
-                  ICON_RESOURCE_IDS[5] == IDI_DRIVE_COLOURFUL &&
-                  ICON_RESOURCE_IDS[6] == IDI_DRIVE_SIMPLE && ICON_RESOURCE_IDS[7] == IDI_DRIVE_MONO,
-              "the icon slots follow the style list: four media looks, then four drive looks");
+static_assert(
+    ICON_RESOURCE_IDS[0] == IDI_MEDIA_STANDARD && ICON_RESOURCE_IDS[1] == IDI_MEDIA_COLOURFUL &&
+        ICON_RESOURCE_IDS[2] == IDI_MEDIA_SIMPLE && ICON_RESOURCE_IDS[3] == IDI_MEDIA_MONO &&
+        ICON_RESOURCE_IDS[4] == IDI_DRIVE_STANDARD && ICON_RESOURCE_IDS[5] == IDI_DRIVE_COLOURFUL &&
+        ICON_RESOURCE_IDS[6] == IDI_DRIVE_SIMPLE && ICON_RESOURCE_IDS[7] == IDI_DRIVE_MONO,
+    "the icon slots follow the style list: four media looks, then four drive looks");
 
 bool CreateAppState(HINSTANCE instance, void (*stringErrorTrap)()) {
     // Value-initialised: every plain field zero, the seven strings empty.
@@ -25,9 +25,8 @@ bool CreateAppState(HINSTANCE instance, void (*stringErrorTrap)()) {
         state.icons[i] = LoadIconA(instance, MAKEINTRESOURCEA(ICON_RESOURCE_IDS[i]));
     }
 
-    CSTR* strings[] = {&state.aspiDll,       &state.menuOpen, &state.menuClose,
-                       &state.menuEject,     &state.menuOpenClose,
-                       &state.menuLock,      &state.menuUnlock};
+    CSTR* strings[] = {&state.aspiDll,       &state.menuOpen, &state.menuClose, &state.menuEject,
+                       &state.menuOpenClose, &state.menuLock, &state.menuUnlock};
     for (CSTR* text : strings) text->RegisterErrorTrap(stringErrorTrap);
 
     LoadLibraryName();

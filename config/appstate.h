@@ -24,12 +24,12 @@ constexpr std::uint32_t SKIP_HIDDEN = 2;   // not controlled and left out of the
 // One CD-ROM drive found on the buses.
 struct DriveEntry {
     std::uint8_t hostAdapter;
-    std::uint8_t targetId;            // LUN is always 0
-    std::uint16_t currentSpeed;       // KB/s, as last read back
-    std::uint16_t maxSpeed;           // KB/s
-    std::uint32_t speedCount;         // valid entries of speeds, 0..32
-    std::uint16_t speeds[MAX_SPEEDS]; // in the order the probe found them
-    std::uint8_t spinDown;            // inactivity-timer code 0..15
+    std::uint8_t targetId;             // LUN is always 0
+    std::uint16_t currentSpeed;        // KB/s, as last read back
+    std::uint16_t maxSpeed;            // KB/s
+    std::uint32_t speedCount;          // valid entries of speeds, 0..32
+    std::uint16_t speeds[MAX_SPEEDS];  // in the order the probe found them
+    std::uint8_t spinDown;             // inactivity-timer code 0..15
     char vendor[DRIVE_TEXT_SIZE];
     char product[DRIVE_TEXT_SIZE];
     char version[DRIVE_TEXT_SIZE];
@@ -65,7 +65,7 @@ struct AppState {
     std::int32_t balloonAll;
     std::int32_t balloonAuto;
     std::int32_t noErrorMessage;
-    std::uint32_t iconType;        // 0..8; 8 has no icon
+    std::uint32_t iconType;  // 0..8; 8 has no icon
     CSTR menuOpen;
     CSTR menuClose;
     CSTR menuEject;

@@ -57,18 +57,14 @@ INIFILE& INIFILE::operator=(INIFILE& other) {
     return *this;
 }
 
-INIFILE::~INIFILE() {
-    Close();
-}
+INIFILE::~INIFILE() { Close(); }
 
 int INIFILE::Open(const char* name) {
     fileName = name;
     return IsOpen() ? 1 : 0;
 }
 
-void INIFILE::Close() {
-    fileName.Remove();
-}
+void INIFILE::Close() { fileName.Remove(); }
 
 int INIFILE::Create(const char* section) {
     if (!IsOpen()) return 0;
@@ -76,9 +72,7 @@ int INIFILE::Create(const char* section) {
     return WritePrivateProfileSectionA(section, "\0", fileName.String(0)) ? 1 : 0;
 }
 
-bool INIFILE::IsOpen() {
-    return fileName.Length() != 0;
-}
+bool INIFILE::IsOpen() { return fileName.Length() != 0; }
 
 UINT INIFILE::ReadInt(const char* section, const char* key, INT def) {
     return GetPrivateProfileIntA(section, key, def, fileName.String(0));
@@ -166,8 +160,7 @@ int INIFILE::Write(const char* section, const char* key, const char* text) {
     return WritePrivateProfileStringA(section, key, text, fileName.String(0)) ? 1 : 0;
 }
 
-int INIFILE::Write(const char* section, const char* key, const char* format,
-                   unsigned long value) {
+int INIFILE::Write(const char* section, const char* key, const char* format, unsigned long value) {
     if (!IsOpen()) return 0;
     char text[kNumberTextSize];
     // The caller's format takes the one value.

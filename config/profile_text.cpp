@@ -43,19 +43,18 @@ void FormatFontText(const FontFields& font, char* out) {
                   static_cast<int>(font.escapement), static_cast<int>(font.orientation),
                   static_cast<int>(font.weight), font.italic, font.underline, font.strikeOut,
                   font.charSet, font.outPrecision, font.clipPrecision, font.quality,
-                  font.pitchAndFamily, static_cast<int>(FontFields::kFaceNameSize),
-                  font.faceName);
+                  font.pitchAndFamily, static_cast<int>(FontFields::kFaceNameSize), font.faceName);
 }
 
 int ParseFontText(const char* text, FontFields* font) {
     if (!text || !*text) return 0;
     std::int32_t numbers[13];
     int read = ScanNumbers(text, numbers, 13);
-    std::int32_t* wide[] = {&font->height, &font->width, &font->escapement,
-                            &font->orientation, &font->weight};
-    std::uint8_t* narrow[] = {&font->italic,       &font->underline,     &font->strikeOut,
-                              &font->charSet,      &font->outPrecision,  &font->clipPrecision,
-                              &font->quality,      &font->pitchAndFamily};
+    std::int32_t* wide[] = {&font->height, &font->width, &font->escapement, &font->orientation,
+                            &font->weight};
+    std::uint8_t* narrow[] = {&font->italic,  &font->underline,     &font->strikeOut,
+                              &font->charSet, &font->outPrecision,  &font->clipPrecision,
+                              &font->quality, &font->pitchAndFamily};
     for (int i = 0; i < read; ++i) {
         if (i < 5) {
             *wide[i] = numbers[i];

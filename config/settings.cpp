@@ -46,16 +46,16 @@ struct Key {
     char (Record::*asText)[DRIVE_TEXT_SIZE];
     std::uint32_t defaultNumber;
     const char* defaultText;
-    unsigned int textSize;    // read buffer of a text, terminator included
+    unsigned int textSize;  // read buffer of a text, terminator included
     bool hex;
-    bool loaded;              // false: saved here, read elsewhere
-    bool omitDefault;         // the default value is not written
+    bool loaded;       // false: saved here, read elsewhere
+    bool omitDefault;  // the default value is not written
 };
 
 template <typename R>
 constexpr Key<R> Signed(const char* name, std::int32_t R::*field, std::int32_t def) {
-    return {name, field, nullptr, nullptr, nullptr, static_cast<std::uint32_t>(def), nullptr, 0,
-            false, true, false};
+    return {name,    field, nullptr, nullptr, nullptr, static_cast<std::uint32_t>(def),
+            nullptr, 0,     false,   true,    false};
 }
 
 template <typename R>
@@ -72,8 +72,7 @@ constexpr Key<R> String(const char* name, CSTR R::*field, const char* def, unsig
 
 template <typename R>
 constexpr Key<R> Text(const char* name, char (R::*field)[DRIVE_TEXT_SIZE]) {
-    return {name,  nullptr, nullptr, nullptr, field, 0, "", DRIVE_TEXT_SIZE,
-            false, true,    false};
+    return {name, nullptr, nullptr, nullptr, field, 0, "", DRIVE_TEXT_SIZE, false, true, false};
 }
 
 const Key<AppState> commonKeys[] = {
@@ -138,8 +137,7 @@ bool WriteKey(INIFILE& file, const char* section, const Key<R>& key, R& record) 
     } else if (key.asUnsigned) {
         const std::uint32_t value = record.*key.asUnsigned;
         if (key.omitDefault && value == key.defaultNumber) return true;
-        if (key.hex)
-            return file.Write(section, key.name, static_cast<unsigned char>(value & 0xFF));
+        if (key.hex) return file.Write(section, key.name, static_cast<unsigned char>(value & 0xFF));
         return file.Write(section, key.name, static_cast<unsigned int>(value));
     } else if (key.asString) {
         // An empty string has no text: its key goes.
@@ -162,7 +160,8 @@ void StoredForm(const char* text, char (&out)[DRIVE_TEXT_SIZE]) {
     for (bool changed = true; changed;) {
         changed = false;
         while (begin < end && (text[begin] == ' ' || text[begin] == '\t')) ++begin, changed = true;
-        while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t')) --end, changed = true;
+        while (end > begin && (text[end - 1] == ' ' || text[end - 1] == '\t'))
+            --end, changed = true;
         if (end - begin >= 2 && (text[begin] == '"' || text[begin] == '\'') &&
             text[end - 1] == text[begin]) {
             ++begin, --end;
@@ -185,8 +184,9 @@ bool SameText(const char* stored, const char* drive) {
 bool SettingsFileReadable(const char* path) {
     if (!path[0]) return true;
     for (int attempt = 1;; ++attempt) {
-        HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             CloseHandle(file);
             return true;
@@ -213,9 +213,12 @@ void ReadLibraryName(INIFILE& file, AppState& state) {
 
 template <typename R>
 void SetDefault(const Key<R>& key, R& record) {
-    if (key.asSigned) record.*key.asSigned = static_cast<std::int32_t>(key.defaultNumber);
-    else if (key.asUnsigned) record.*key.asUnsigned = key.defaultNumber;
-    else if (key.asString) record.*key.asString = key.defaultText;
+    if (key.asSigned)
+        record.*key.asSigned = static_cast<std::int32_t>(key.defaultNumber);
+    else if (key.asUnsigned)
+        record.*key.asUnsigned = key.defaultNumber;
+    else if (key.asString)
+        record.*key.asString = key.defaultText;
 }
 
 StoredDrive ReadDrive(INIFILE& file, AppState& state, std::uint32_t i) {
@@ -321,7 +324,8 @@ void LoadErrorMessageSetting() {
     INIFILE file;
     if (!file.Open(path)) return;
     for (const Key<AppState>& key : commonKeys)
-        if (key.asSigned == &AppState::noErrorMessage) ReadKey(file, SECTION_COMMON, key, *appState);
+        if (key.asSigned == &AppState::noErrorMessage)
+            ReadKey(file, SECTION_COMMON, key, *appState);
     file.Close();
 }
 

@@ -23,7 +23,7 @@ constexpr const char* SECTION_DRIVE_FORMAT = "CDROM%02d";
 
 constexpr std::uint32_t OPEN_CLOSE_TIMER_MIN = 5;
 constexpr std::uint32_t OPEN_CLOSE_TIMER_MAX = 360;
-constexpr std::uint32_t ICON_TYPE_MAX = 8;     // 8: no tray icon
+constexpr std::uint32_t ICON_TYPE_MAX = 8;       // 8: no tray icon
 constexpr std::uint32_t NO_SPEED = 0xFFFFFFFFu;  // "Speed" when none is stored
 constexpr std::uint32_t SPIN_DOWN_MAX = 15;      // the highest inactivity-timer code
 

@@ -40,7 +40,8 @@ public:
         DWORD done = 0;
         while (done < size) {
             DWORD got = 0;
-            if (!ReadFile(file, bytes_ + done, size - done, &got, nullptr) || got == 0) return false;
+            if (!ReadFile(file, bytes_ + done, size - done, &got, nullptr) || got == 0)
+                return false;
             done += got;
         }
         size_ = size;
@@ -51,7 +52,8 @@ public:
         DWORD done = 0;
         while (done < size_) {
             DWORD put = 0;
-            if (!WriteFile(file, bytes_ + done, size_ - done, &put, nullptr) || put == 0) return false;
+            if (!WriteFile(file, bytes_ + done, size_ - done, &put, nullptr) || put == 0)
+                return false;
             done += put;
         }
         return SetEndOfFile(file) != FALSE;
@@ -76,8 +78,9 @@ void ForgetCachedCopy(const char* path) {
 // first key whether it may be written at all, and keeps what it holds.
 Outcome Prepare(const char* path, Contents& before, bool& existed) {
     for (int attempt = 1;; ++attempt) {
-        HANDLE file = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file =
+            CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                        nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             existed = GetLastError() == ERROR_ALREADY_EXISTS;
             const bool kept = !existed || before.Read(file);
@@ -129,7 +132,8 @@ bool MakeFolders(const char* path) {
     // From the first separator after the drive's root on.
     for (char* p = std::strchr(folder + 3, '\\'); p; p = std::strchr(p + 1, '\\')) {
         *p = '\0';
-        if (!CreateDirectoryA(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+        if (!CreateDirectoryA(folder, nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+            return false;
         *p = '\\';
     }
     return true;
@@ -141,14 +145,15 @@ bool StartCopy(const char* original, const char* copy) {
     if (!MakeFolders(copy)) return false;
     Contents contents;
     if (IsFile(original)) {
-        HANDLE from = CreateFileA(original, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE from = CreateFileA(original, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (from == INVALID_HANDLE_VALUE) return false;
         const bool read = contents.Read(from);
         CloseHandle(from);
         if (!read) return false;
     }
-    HANDLE to = CreateFileA(copy, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE to =
+        CreateFileA(copy, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (to == INVALID_HANDLE_VALUE) return false;
     const bool written = contents.Write(to);
     CloseHandle(to);

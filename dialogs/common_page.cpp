@@ -11,8 +11,9 @@
 #include "window_services.h"
 
 const char* const ICON_STYLE_NAMES[ICON_COUNT + 1] = {
-    "メディア 標準",   "メディア カラフル", "メディア シンプル", "メディア モノクロ",
-    "ドライブ 標準",   "ドライブ カラフル", "ドライブ シンプル", "ドライブ モノクロ", "",
+    "メディア 標準",     "メディア カラフル", "メディア シンプル",
+    "メディア モノクロ", "ドライブ 標準",     "ドライブ カラフル",
+    "ドライブ シンプル", "ドライブ モノクロ", "",
 };
 
 const char* const ASPI_CHOICE_TITLE = "ASPI32の選択";
@@ -23,7 +24,7 @@ const char ASPI_CHOICE_FILTER[] =
     "NexiTech社製\0WNASPINT.DLL\0"
     "全てのファイル\0*.*\0";
 
-BOOL (WINAPI* OpenFileDialog)(LPOPENFILENAMEW) = GetOpenFileNameW;
+BOOL(WINAPI* OpenFileDialog)(LPOPENFILENAMEW) = GetOpenFileNameW;
 
 namespace {
 
@@ -129,8 +130,10 @@ bool ChooseFile(HWND owner, const char* title, const char* filter, const char* i
     if (fits) {
         char* chosenPath = new (std::nothrow) char[capacity];
         fits = chosenPath && ShiftJisText(file, chosenPath, capacity);
-        if (fits) std::memcpy(path, chosenPath, std::strlen(chosenPath) + 1);
-        else if (chosenPath) ErrorMessage(owner, PATH_NOT_SHIFT_JIS);
+        if (fits)
+            std::memcpy(path, chosenPath, std::strlen(chosenPath) + 1);
+        else if (chosenPath)
+            ErrorMessage(owner, PATH_NOT_SHIFT_JIS);
         delete[] chosenPath;
     }
     delete[] file;
@@ -178,19 +181,16 @@ void ApplyCommonPage(HWND page) {
     for (const Switch& s : SWITCHES) appState->*s.field = IsChecked(page, s.id) ? 1 : 0;
     // With no style selected (style 8 was in force) the standard one is stored.
     const int style = SelectedListEntry(page, IDC_ICON_TYPE);
-    appState->iconType = style >= 0 && style < static_cast<int>(ICON_COUNT)
-                             ? static_cast<std::uint32_t>(style) : 0;
+    appState->iconType =
+        style >= 0 && style < static_cast<int>(ICON_COUNT) ? static_cast<std::uint32_t>(style) : 0;
 }
 
 INT_PTR CALLBACK CommonPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        InitCommonPage(page);
-        return TRUE;
+    case WM_INITDIALOG: InitCommonPage(page); return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_ASPI_DLL) ChooseAspiDll(page);
         return TRUE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }

@@ -18,7 +18,9 @@ void EnableItem(HWND dialog, int id, bool enabled) {
 
 void ShowWindowIf(HWND window, bool shown) { ShowWindow(window, shown ? SW_SHOW : SW_HIDE); }
 
-void SetItemText(HWND dialog, int id, const char* text) { SetDlgItemTextW(dialog, id, WideText(text)); }
+void SetItemText(HWND dialog, int id, const char* text) {
+    SetDlgItemTextW(dialog, id, WideText(text));
+}
 
 bool GetItemText(HWND dialog, int id, char* text, std::size_t capacity) {
     if (capacity == 0) return false;
@@ -38,8 +40,8 @@ bool GetItemText(HWND dialog, int id, char* text, std::size_t capacity) {
 void ClearList(HWND dialog, int id) { SendDlgItemMessageW(dialog, id, CB_RESETCONTENT, 0, 0); }
 
 int AddListEntry(HWND dialog, int id, const char* text, LPARAM data) {
-    const LRESULT position =
-        SendDlgItemMessageW(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(WideText(text).Get()));
+    const LRESULT position = SendDlgItemMessageW(dialog, id, CB_ADDSTRING, 0,
+                                                 reinterpret_cast<LPARAM>(WideText(text).Get()));
     if (position < 0) return -1;
     SendDlgItemMessageW(dialog, id, CB_SETITEMDATA, static_cast<WPARAM>(position), data);
     return static_cast<int>(position);
@@ -67,11 +69,13 @@ int InsertTab(HWND tab, int index, const char* text) {
     TCITEMW item = {};
     item.mask = TCIF_TEXT;
     item.pszText = const_cast<wchar_t*>(wide.Get());
-    return static_cast<int>(
-        SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
+    return static_cast<int>(SendMessageW(tab, TCM_INSERTITEMW, static_cast<WPARAM>(index),
+                                         reinterpret_cast<LPARAM>(&item)));
 }
 
-void SelectTab(HWND tab, int index) { SendMessageW(tab, TCM_SETCURSEL, static_cast<WPARAM>(index), 0); }
+void SelectTab(HWND tab, int index) {
+    SendMessageW(tab, TCM_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
 
 int SelectedTab(HWND tab) { return static_cast<int>(SendMessageW(tab, TCM_GETCURSEL, 0, 0)); }
 

@@ -2,8 +2,8 @@
 
 #include <cwchar>
 
-const wchar_t* const JAPANESE_FACES[] = {L"MS Gothic", L"MS UI Gothic", L"Meiryo UI", L"Yu Gothic UI",
-                                         nullptr};
+const wchar_t* const JAPANESE_FACES[] = {L"MS Gothic", L"MS UI Gothic", L"Meiryo UI",
+                                         L"Yu Gothic UI", nullptr};
 
 namespace {
 

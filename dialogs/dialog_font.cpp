@@ -37,8 +37,7 @@ bool DialogFont::Create(LONG height, LONG width, BYTE charSet, const char* faceN
     return Create();
 }
 
-bool DialogFont::Create(LONG height, LONG width, BYTE charSet, const char* faceName,
-                        LONG weight) {
+bool DialogFont::Create(LONG height, LONG width, BYTE charSet, const char* faceName, LONG weight) {
     logFont.lfWeight = weight;
     return Create(height, width, charSet, faceName);
 }

@@ -16,7 +16,9 @@ namespace {
 
 constexpr std::size_t ENTRY_TEXT_SIZE = 128;
 
-std::uint32_t DriveCount() { return appState->driveCount < MAX_DRIVES ? appState->driveCount : MAX_DRIVES; }
+std::uint32_t DriveCount() {
+    return appState->driveCount < MAX_DRIVES ? appState->driveCount : MAX_DRIVES;
+}
 
 std::uint32_t SpeedCount(const DriveEntry& drive) {
     return drive.speedCount < MAX_SPEEDS ? drive.speedCount : MAX_SPEEDS;
@@ -65,7 +67,8 @@ void OnListChange(HWND page, HWND list) {
         ShowDrive(page, SelectedListEntry(page, IDC_DRIVE_LIST));
     } else if (list == GetDlgItem(page, IDC_DRIVE_SPEED)) {
         const int position = SelectedListEntry(page, IDC_DRIVE_SPEED);
-        settingsState->speedIndex[d] = position < 0 ? SPEED_INDEX_UNSET : static_cast<std::uint32_t>(position);
+        settingsState->speedIndex[d] =
+            position < 0 ? SPEED_INDEX_UNSET : static_cast<std::uint32_t>(position);
     } else if (list == GetDlgItem(page, IDC_DRIVE_SPIN_DOWN)) {
         const int position = SelectedListEntry(page, IDC_DRIVE_SPIN_DOWN);
         if (position >= 0 && position < SPIN_DOWN_CODE_COUNT)
@@ -126,7 +129,8 @@ void ShowDrive(HWND page, int position) {
         AddListEntry(page, IDC_DRIVE_SPEED, text);
     }
     const std::uint32_t speed = settingsState->speedIndex[d];
-    SelectListEntry(page, IDC_DRIVE_SPEED, speed == SPEED_INDEX_UNSET ? -1 : static_cast<int>(speed));
+    SelectListEntry(page, IDC_DRIVE_SPEED,
+                    speed == SPEED_INDEX_UNSET ? -1 : static_cast<int>(speed));
     SelectListEntry(page, IDC_DRIVE_SPIN_DOWN, settingsState->spinDownIndex[d]);
     ShowSkip(page, settingsState->skip[d]);
 }
@@ -154,16 +158,13 @@ void ApplyDrivePage(HWND page) {
 
 INT_PTR CALLBACK DrivePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
-        InitDrivePage(page);
-        return TRUE;
+    case WM_INITDIALOG: InitDrivePage(page); return TRUE;
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED)
             OnCheckBox(page, reinterpret_cast<HWND>(lParam));
         else if (HIWORD(wParam) == CBN_SELCHANGE)
             OnListChange(page, reinterpret_cast<HWND>(lParam));
         return TRUE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }

@@ -17,7 +17,6 @@ void EnableDelay(HWND page, bool enabled) {
     for (int id : DELAY_ITEMS) EnableItem(page, id, enabled);
 }
 
-
 // The edit field takes any text; a delay is only a whole number within the
 // up-down control's range, written as it would write it.
 bool DelayInEditField(HWND page, std::uint32_t& seconds) {
@@ -61,9 +60,7 @@ void ApplyMediaPage(HWND page) {
 
 INT_PTR CALLBACK MediaPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
-    case WM_INITDIALOG:
-        InitMediaPage(page);
-        return TRUE;
+    case WM_INITDIALOG: InitMediaPage(page); return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDC_MEDIA_CONTROL) {
             const bool control = IsChecked(page, IDC_MEDIA_CONTROL);
@@ -76,7 +73,6 @@ INT_PTR CALLBACK MediaPageProc(HWND page, UINT message, WPARAM wParam, LPARAM) {
             EnableDelay(page, IsChecked(page, IDC_USE_OPEN_CLOSE));
         }
         return TRUE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }

@@ -55,9 +55,9 @@ void CreatePages(HWND dialog) {
         InsertTab(state.tab, i, SETTINGS_TAB_TEXTS[i]);
         // Unicode windows: the templates' texts reach the controls as they
         // stand, not through the system's ANSI code page.
-        state.pages[i] = CreateDialogParamW(appState->instance,
-                                            MAKEINTRESOURCEW(PAGE_TEMPLATES[i].templateId), dialog,
-                                            PAGE_TEMPLATES[i].procedure, 0);
+        state.pages[i] =
+            CreateDialogParamW(appState->instance, MAKEINTRESOURCEW(PAGE_TEMPLATES[i].templateId),
+                               dialog, PAGE_TEMPLATES[i].procedure, 0);
         KeepJapaneseReadable(state.pages[i]);
         const RECT area = TabDisplayArea(state.tab, dialog);
         // Above the tab control, which would otherwise paint over it.
@@ -121,17 +121,14 @@ void Ok(HWND dialog) {
 
 INT_PTR OnCommand(HWND dialog, WPARAM wParam) {
     switch (LOWORD(wParam)) {
-    case IDOK:
-        Ok(dialog);
-        break;
+    case IDOK: Ok(dialog); break;
     case IDCANCEL:
         if (!applying) Close(dialog);
         break;
     case IDC_SETTINGS_VERSION:
         if (dialogDevice && dialogDevice->bus) RunVersionDialog(dialog, *dialogDevice->bus);
         break;
-    default:
-        break;
+    default: break;
     }
     return TRUE;
 }
@@ -166,10 +163,8 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         dialogDevice = reinterpret_cast<const CdromDevice*>(lParam);
         Initialise(dialog);
         return FALSE;  // the focus is set
-    case WM_COMMAND:
-        return OnCommand(dialog, wParam);
-    case WM_NOTIFY:
-        return OnNotify(lParam);
+    case WM_COMMAND: return OnCommand(dialog, wParam);
+    case WM_NOTIFY: return OnNotify(lParam);
     case WM_TIMER:
         if (wParam == SETTINGS_OK_RETRY_TIMER) Ok(dialog);
         return TRUE;
@@ -178,8 +173,7 @@ INT_PTR CALLBACK SettingsDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         // the working copy goes with it.
         if (appState && appState->settingsDialog == dialog) Release(dialog);
         return FALSE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 

@@ -39,10 +39,12 @@ extern SettingsDialogState* settingsState;
 extern SettingsDialogState* (*AllocateSettingsState)();
 
 // Texts of the frame's and the pages' boxes.
-extern const char* const SETTINGS_NO_MEMORY;    // "メモリの確保に失敗しました。"
-extern const char* const ASPI_DLL_CHANGED;      // "変更したASPI32用DLLは\r\n次回起動時から有効になります。"
-extern const char* const SPEED_INDEX_INVALID;   // "転送速度の値が異常です。\r\n値を無視しました。"
-extern const char* const PATH_NOT_SHIFT_JIS;    // "選択したファイルの名前はKORVEX.INIに書き込めません。"
+extern const char* const SETTINGS_NO_MEMORY;  // "メモリの確保に失敗しました。"
+extern const char* const
+    ASPI_DLL_CHANGED;  // "変更したASPI32用DLLは\r\n次回起動時から有効になります。"
+extern const char* const SPEED_INDEX_INVALID;  // "転送速度の値が異常です。\r\n値を無視しました。"
+extern const char* const
+    PATH_NOT_SHIFT_JIS;  // "選択したファイルの名前はKORVEX.INIに書き込めません。"
 
 // The tab texts, in tab order.
 extern const char* const SETTINGS_TAB_TEXTS[SETTINGS_PAGE_COUNT];  // 共通, ドライブ, メディア制御
@@ -78,13 +80,13 @@ extern const char* const ICON_STYLE_NAMES[ICON_COUNT + 1];
 
 // The library choice: title and filter pairs (display text, pattern), the
 // file-name buffers' size.
-extern const char* const ASPI_CHOICE_TITLE;    // "ASPI32の選択"
-extern const char ASPI_CHOICE_FILTER[];        // double-zero ended
+extern const char* const ASPI_CHOICE_TITLE;  // "ASPI32の選択"
+extern const char ASPI_CHOICE_FILTER[];      // double-zero ended
 constexpr std::size_t PATH_CAPACITY = 260;
 constexpr DWORD ASPI_CHOICE_FLAGS = OFN_READONLY | OFN_HIDEREADONLY;
 
 // The system's open-file dialog (the Unicode one). Tests replace it.
-extern BOOL (WINAPI* OpenFileDialog)(LPOPENFILENAMEW);
+extern BOOL(WINAPI* OpenFileDialog)(LPOPENFILENAMEW);
 
 // Splits path at its last backslash (a Shift-JIS trail byte is no
 // backslash) into the text before and the text after it; either output may

@@ -51,10 +51,17 @@ struct ListColumn {
     int width;
 };
 
-enum DriveColumn { DRIVE_ADDRESS, DRIVE_VENDOR, DRIVE_PRODUCT, DRIVE_VERSION, DRIVE_SPIN_DOWN,
-                   DRIVE_SPEED, DRIVE_SUPPORT_SPEEDS };
+enum DriveColumn {
+    DRIVE_ADDRESS,
+    DRIVE_VENDOR,
+    DRIVE_PRODUCT,
+    DRIVE_VERSION,
+    DRIVE_SPIN_DOWN,
+    DRIVE_SPEED,
+    DRIVE_SUPPORT_SPEEDS
+};
 constexpr ListColumn DRIVE_COLUMNS[] = {
-    {"HA:ID", 50},    {"VENDOR", 70}, {"PRODUCT", 120},         {"VERSION", 60},
+    {"HA:ID", 50},    {"VENDOR", 70}, {"PRODUCT", 120},        {"VERSION", 60},
     {"SPINDOWN", 70}, {"SPEED", 50},  {"SUPPORT SPEEDS", 300}, {"", 0},
 };
 
@@ -101,7 +108,8 @@ int InsertRow(HWND list, int row, const char* text) {
     item.mask = LVIF_TEXT;
     item.iItem = row;
     item.pszText = const_cast<wchar_t*>(wide.Get());
-    return static_cast<int>(SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
+    return static_cast<int>(
+        SendMessageW(list, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
 void SetCellText(HWND list, int row, int column, const wchar_t* text) {
@@ -133,7 +141,8 @@ void FillDriveRow(HWND list, int row, const DriveEntry& drive) {
     SetDriveText(list, row, DRIVE_PRODUCT, drive.product);
     SetDriveText(list, row, DRIVE_VERSION, drive.version);
     char spinDown[SPIN_DOWN_TEXT_SIZE];
-    SetCell(list, row, DRIVE_SPIN_DOWN, DriveSpinDownText(static_cast<std::uint32_t>(row), spinDown));
+    SetCell(list, row, DRIVE_SPIN_DOWN,
+            DriveSpinDownText(static_cast<std::uint32_t>(row), spinDown));
     std::snprintf(text, sizeof text, FACTOR_FORMAT, Factor(drive.currentSpeed));
     SetCell(list, row, DRIVE_SPEED, text);
     std::size_t used = 0;
@@ -149,14 +158,14 @@ void FillDriveRow(HWND list, int row, const DriveEntry& drive) {
 }
 
 void AddAspiRow(HWND list, const char* item, const char* value) {
-    const int row = InsertRow(list, static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)),
-                              item);
+    const int row =
+        InsertRow(list, static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)), item);
     SetCell(list, row, ASPI_VALUE, value);
 }
 
 void AddAspiRow(HWND list, const char* item, const wchar_t* value) {
-    const int row = InsertRow(list, static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)),
-                              item);
+    const int row =
+        InsertRow(list, static_cast<int>(SendMessageW(list, LVM_GETITEMCOUNT, 0, 0)), item);
     SetCellText(list, row, ASPI_VALUE, value);
 }
 
@@ -175,9 +184,11 @@ void FillTitleLines(HWND dialog, VersionInfo& info) {
     const WideText prefix(VERSION_LINE_PREFIX);
     const wchar_t* version = info.GetStringW(KEY_VERSION);
     wchar_t line[SPEED_TEXT_SIZE] = {};
-    const std::size_t used = prefix.Length() < SPEED_TEXT_SIZE ? prefix.Length() : SPEED_TEXT_SIZE - 1;
+    const std::size_t used =
+        prefix.Length() < SPEED_TEXT_SIZE ? prefix.Length() : SPEED_TEXT_SIZE - 1;
     std::wmemcpy(line, prefix.Get(), used);
-    for (std::size_t i = 0; version[i] && used + i + 1 < SPEED_TEXT_SIZE; ++i) line[used + i] = version[i];
+    for (std::size_t i = 0; version[i] && used + i + 1 < SPEED_TEXT_SIZE; ++i)
+        line[used + i] = version[i];
     SetDlgItemTextW(dialog, IDC_VERSION_NUMBER, line);
     SetDlgItemTextW(dialog, IDC_VERSION_COPYRIGHT, info.GetStringW(KEY_COPYRIGHT));
     info.Clear();
@@ -185,7 +196,8 @@ void FillTitleLines(HWND dialog, VersionInfo& info) {
 
 void FillDriveList(HWND list) {
     InsertColumns(list, DRIVE_COLUMNS);
-    const std::uint32_t count = appState->driveCount < MAX_DRIVES ? appState->driveCount : MAX_DRIVES;
+    const std::uint32_t count =
+        appState->driveCount < MAX_DRIVES ? appState->driveCount : MAX_DRIVES;
     for (std::uint32_t d = 0; d < count; ++d)
         FillDriveRow(list, static_cast<int>(d), appState->drives[d]);
 }
@@ -231,13 +243,16 @@ void Initialise(HWND dialog, const AspiBinding* library) {
     if (HICON icon = IconOfType(*appState, appState->iconType)) {
         SendMessageW(dialog, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
         SendMessageW(dialog, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-        SendDlgItemMessageW(dialog, IDC_VERSION_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+        SendDlgItemMessageW(dialog, IDC_VERSION_ICON, STM_SETICON, reinterpret_cast<WPARAM>(icon),
+                            0);
     }
     KeepJapaneseReadable(dialog);
     // A font that cannot be made leaves its lines in the dialog's font.
-    if (versionTitleFont.Create(FONT_A_HEIGHT, FONT_A_WIDTH, ANSI_CHARSET, TITLE_FACE, TITLE_WEIGHT))
+    if (versionTitleFont.Create(FONT_A_HEIGHT, FONT_A_WIDTH, ANSI_CHARSET, TITLE_FACE,
+                                TITLE_WEIGHT))
         versionTitleFont.ApplyToItem(dialog, IDC_VERSION_TITLE);
-    if (versionLineFont.Create(FONT_B_HEIGHT, FONT_B_WIDTH, ANSI_CHARSET, TITLE_FACE, TITLE_WEIGHT)) {
+    if (versionLineFont.Create(FONT_B_HEIGHT, FONT_B_WIDTH, ANSI_CHARSET, TITLE_FACE,
+                               TITLE_WEIGHT)) {
         versionLineFont.ApplyToItem(dialog, IDC_VERSION_NUMBER);
         versionLineFont.ApplyToItem(dialog, IDC_VERSION_COPYRIGHT);
     }
@@ -265,8 +280,7 @@ INT_PTR CALLBACK VersionDialogProc(HWND dialog, UINT message, WPARAM, LPARAM lPa
         // The button, Esc and the close box all close it.
         Close(dialog);
         return TRUE;
-    default:
-        return FALSE;
+    default: return FALSE;
     }
 }
 

@@ -34,9 +34,8 @@ private:
     bool StringPath(const char* key, char (&path)[256]) const;
 
 public:
-
-    char* data;                // the whole version resource
-    std::uint32_t translation; // language in the low half, code page in the high half
+    char* data;                 // the whole version resource
+    std::uint32_t translation;  // language in the low half, code page in the high half
     char* fileName;
 };
 

@@ -28,10 +28,13 @@ constexpr std::uint32_t MS_PER_MINUTE = 60000;
 // era that may know GET CONFIGURATION; one of the CD-ROM era is asked nothing
 // new.
 bool ReadsDvd(std::uint16_t media) { return ((media >> 8) & scsi::CAP_READ_DVD_BITS) != 0; }
-bool MaybeModern(std::uint16_t media) { return ReadsDvd(media) || (media & scsi::CAP_WRITE_CD_BITS); }
+bool MaybeModern(std::uint16_t media) {
+    return ReadsDvd(media) || (media & scsi::CAP_WRITE_CD_BITS);
+}
 
 std::uint8_t CodeInForce(const PowerCondition& power) {
-    return (power.flags & scsi::POWER_STANDBY) ? CdromDevice::CodeOfStandbyTimer(power.standbyTimer) : 0;
+    return (power.flags & scsi::POWER_STANDBY) ? CdromDevice::CodeOfStandbyTimer(power.standbyTimer)
+                                               : 0;
 }
 
 // After the reads every drive gets: what a drive of the DVD era needs besides.
@@ -63,7 +66,8 @@ void LearnModernDrive(const CdromDevice& device, DriveEntry& drive, DriveExtra& 
     std::uint32_t count = 0;
     if (config.streaming)
         count = device.GetListedSpeeds(drive.hostAdapter, drive.targetId, LUN, speeds, MAX_SPEEDS);
-    if (count == 0) count = FactorSpeeds(KindOfProfile(config.profile), maximum, speeds, MAX_SPEEDS);
+    if (count == 0)
+        count = FactorSpeeds(KindOfProfile(config.profile), maximum, speeds, MAX_SPEEDS);
     if (count == 0) return;
     std::memcpy(drive.speeds, speeds, sizeof drive.speeds);
     drive.speedCount = count;
@@ -136,7 +140,8 @@ void CopyDeviceText(char* field, std::size_t fieldSize, const char* text, std::s
     if (fieldSize == 0) return;
     for (std::size_t i = 0; i < textSize && i < fieldSize - 1 && text[i]; ++i) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
-        field[i] = (c < DEVICE_TEXT_FIRST || c == DEVICE_TEXT_DELETE) ? DEVICE_TEXT_STAND_IN : text[i];
+        field[i] =
+            (c < DEVICE_TEXT_FIRST || c == DEVICE_TEXT_DELETE) ? DEVICE_TEXT_STAND_IN : text[i];
     }
 }
 
@@ -258,6 +263,7 @@ const char* DriveSpinDownText(std::uint32_t d, char (&buffer)[SPIN_DOWN_TEXT_SIZ
     else if (ms % MS_PER_MINUTE == 0)
         std::snprintf(buffer, sizeof buffer, "%umin", unsigned(ms / MS_PER_MINUTE));
     else
-        std::snprintf(buffer, sizeof buffer, "%usec", unsigned((ms + MS_PER_SECOND / 2) / MS_PER_SECOND));
+        std::snprintf(buffer, sizeof buffer, "%usec",
+                      unsigned((ms + MS_PER_SECOND / 2) / MS_PER_SECOND));
     return buffer;
 }

@@ -13,7 +13,7 @@
 
 // Error box texts of a rescan.
 extern const char* const RESCAN_ADAPTER_FAILED;  // "ホストアダプタ情報取得に失敗しました。"
-extern const char* const RESCAN_DEVICE_FAILED;   // "デバイス情報取得に失敗しました。"
+extern const char* const RESCAN_DEVICE_FAILED;  // "デバイス情報取得に失敗しました。"
 
 // A device's INQUIRY texts go into the settings file, the menus and the
 // balloon: a control byte there could start a new line of KORVEX.INI (a
@@ -51,7 +51,7 @@ bool ApplySpinDown(const CdromDevice& device, std::uint32_t d);
 // that answers those as expected leaves it all clear, and sees no command
 // beyond them.
 struct DriveExtra {
-    bool configured = false;       // it answered GET CONFIGURATION (config holds it)
+    bool configured = false;  // it answered GET CONFIGURATION (config holds it)
     DriveConfiguration config;
     bool cdSpeedAccepted = false;  // the probe's SET CD SPEED was taken at least once
     bool speedsListed = false;     // speeds come from the drive's list or its kind's

@@ -18,22 +18,15 @@ CstrAllocFunction SetCstrAllocator(CstrAllocFunction alloc) {
     return previous;
 }
 
-CSTR::CSTR(const char* text) : textLength(0), buffer(nullptr), errorTrap(nullptr) {
-    Append(text);
-}
+CSTR::CSTR(const char* text) : textLength(0), buffer(nullptr), errorTrap(nullptr) { Append(text); }
 
-CSTR::CSTR(int value) : textLength(0), buffer(nullptr), errorTrap(nullptr) {
-    *this = value;
-}
+CSTR::CSTR(int value) : textLength(0), buffer(nullptr), errorTrap(nullptr) { *this = value; }
 
-CSTR::CSTR(const CSTR& other)
-    : textLength(0), buffer(nullptr), errorTrap(other.errorTrap) {
+CSTR::CSTR(const CSTR& other) : textLength(0), buffer(nullptr), errorTrap(other.errorTrap) {
     Replace(other.buffer, other.textLength);
 }
 
-CSTR::~CSTR() {
-    Remove();
-}
+CSTR::~CSTR() { Remove(); }
 
 CSTR& CSTR::operator=(CSTR& other) {
     Replace(other.buffer, other.textLength);
@@ -103,17 +96,11 @@ bool CSTR::Compare(const char* text, unsigned int count) {
     return std::strncmp(buffer, text, count) == 0;
 }
 
-bool CSTR::operator==(CSTR& other) {
-    return Compare(other.buffer, 0);
-}
+bool CSTR::operator==(CSTR& other) { return Compare(other.buffer, 0); }
 
-bool CSTR::operator==(const char* text) {
-    return Compare(text, 0);
-}
+bool CSTR::operator==(const char* text) { return Compare(text, 0); }
 
-unsigned int CSTR::Length() {
-    return textLength;
-}
+unsigned int CSTR::Length() { return textLength; }
 
 const char* CSTR::String(unsigned int index) {
     // Past the terminating zero there is nothing to point at.
@@ -132,34 +119,22 @@ const char* CSTR::Convert(bool upper) {
     return buffer;
 }
 
-const char* CSTR::Upper() {
-    return Convert(true);
-}
+const char* CSTR::Upper() { return Convert(true); }
 
-const char* CSTR::Lower() {
-    return Convert(false);
-}
+const char* CSTR::Lower() { return Convert(false); }
 
 long CSTR::Convert(int base) {
     if (!buffer) return 0;
     return std::strtol(buffer, nullptr, base);
 }
 
-long CSTR::Bit() {
-    return Convert(2);
-}
+long CSTR::Bit() { return Convert(2); }
 
-long CSTR::Oct() {
-    return Convert(8);
-}
+long CSTR::Oct() { return Convert(8); }
 
-long CSTR::Dec() {
-    return Convert(10);
-}
+long CSTR::Dec() { return Convert(10); }
 
-long CSTR::Hex() {
-    return Convert(16);
-}
+long CSTR::Hex() { return Convert(16); }
 
 const char* CSTR::TrimLeft(const char* set) {
     if (!buffer) return buffer;
@@ -182,9 +157,7 @@ const char* CSTR::Trim(const char* set) {
     return TrimRight(set);
 }
 
-void CSTR::RegisterErrorTrap(void (*trap)(void)) {
-    errorTrap = trap;
-}
+void CSTR::RegisterErrorTrap(void (*trap)(void)) { errorTrap = trap; }
 
 bool CSTR::IsTrim(char c, const char* set) {
     if (c == '\0') return false;
@@ -198,9 +171,7 @@ bool CSTR::IsTrim(char c, const char* set) {
     return false;
 }
 
-void CSTR::ErrorTrap() {
-    std::exit(0);
-}
+void CSTR::ErrorTrap() { std::exit(0); }
 
 char* CSTR::NewBlock(std::uint32_t length) {
     void* block = allocBlock(std::size_t(length) + 1);

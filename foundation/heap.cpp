@@ -15,13 +15,9 @@
 
 namespace {
 
-void* Allocate(std::size_t size) {
-    return std::malloc(size ? size : 1);
-}
+void* Allocate(std::size_t size) { return std::malloc(size ? size : 1); }
 
-[[noreturn]] void End() {
-    std::exit(0);
-}
+[[noreturn]] void End() { std::exit(0); }
 
 void* AllocateOrEnd(std::size_t size) {
     void* block = Allocate(size);

@@ -59,6 +59,8 @@ inline DeviceAddress DecodeAddress(std::uint16_t x) {
             static_cast<std::uint8_t>(x & 15)};
 }
 
-inline std::uintptr_t OpenCloseTimerId(std::uint16_t x) { return OPEN_CLOSE_TIMER_BASE + (x & 0xFFF); }
+inline std::uintptr_t OpenCloseTimerId(std::uint16_t x) {
+    return OPEN_CLOSE_TIMER_BASE + (x & 0xFFF);
+}
 
 }  // namespace cmd

@@ -28,8 +28,8 @@ struct HotKey {
 };
 
 HotKey hotKeys[HOT_KEY_COUNT + 1] = {
-    {'1', 0}, {'2', 0}, {'3', 0}, {'4', 0}, {'5', 0},
-    {'6', 0}, {'7', 0}, {'8', 0}, {'9', 0}, {'0', 0}, {0, 0},
+    {'1', 0}, {'2', 0}, {'3', 0}, {'4', 0}, {'5', 0}, {'6', 0},
+    {'7', 0}, {'8', 0}, {'9', 0}, {'0', 0}, {0, 0},
 };
 
 // Finds the eligible device that holds the pressed key, live on the buses,
@@ -88,16 +88,12 @@ void RunTableWork(HWND window, TableWork work) {
         RescanDrives(window);
         LoadSettings(cdromDevice);
         break;
-    case TableWork::Load:
-        LoadSettings(cdromDevice);
-        break;
+    case TableWork::Load: LoadSettings(cdromDevice); break;
     case TableWork::Resume:
         LoadSettings(cdromDevice);
         ShowStatusBalloon(window, true);
         break;
-    case TableWork::Save:
-        SaveSettings(window);
-        break;
+    case TableWork::Save: SaveSettings(window); break;
     }
 }
 
@@ -200,7 +196,8 @@ LRESULT OnPowerBroadcast(HWND window, WPARAM event) {
 
 LRESULT OnDeviceChange(HWND window, WPARAM event) {
     if (!appState || appState->paused) return 0;
-    if (event != DEVICE_CONFIG_CHANGED && event != DEVICE_ARRIVED && event != DEVICE_REMOVED) return 0;
+    if (event != DEVICE_CONFIG_CHANGED && event != DEVICE_ARRIVED && event != DEVICE_REMOVED)
+        return 0;
     RequestTableWork(window, TableWork::DeviceRescan);
     return 0;
 }

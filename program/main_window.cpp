@@ -40,15 +40,14 @@ bool RegisterMainWindowClass(HINSTANCE instance) {
     // Looked up in the program's own resources, which hold no arrow: the
     // class has no cursor, which a window that is never shown does not miss.
     windowClass.hCursor = LoadCursorA(instance, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(MAIN_WINDOW_BACKGROUND));
+    windowClass.hbrBackground =
+        reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(MAIN_WINDOW_BACKGROUND));
     windowClass.lpszClassName = MAIN_WINDOW_NAME;
     if (RegisterClassA(&windowClass)) return true;
     return GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
-void UnregisterMainWindowClass(HINSTANCE instance) {
-    UnregisterClassA(MAIN_WINDOW_NAME, instance);
-}
+void UnregisterMainWindowClass(HINSTANCE instance) { UnregisterClassA(MAIN_WINDOW_NAME, instance); }
 
 HWND CreateMainWindow(HINSTANCE instance) {
     HWND window = CreateWindowExA(0, MAIN_WINDOW_NAME, MAIN_WINDOW_NAME, 0, 0, 0, 0, 0, nullptr,
@@ -108,19 +107,13 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM) {
     // runs a message loop too) only the pause and exit commands act.
     const bool ready = appState->settingsLoaded != 0;
     switch (LOWORD(wParam)) {
-    case ID_LOAD_SETTINGS:
-        RequestTableWork(window, TableWork::Load);
-        break;
-    case ID_SAVE_SETTINGS:
-        RequestTableWork(window, TableWork::Save);
-        break;
+    case ID_LOAD_SETTINGS: RequestTableWork(window, TableWork::Load); break;
+    case ID_SAVE_SETTINGS: RequestTableWork(window, TableWork::Save); break;
     case ID_RESCAN:
         if (appState->paused) break;
         RequestTableWork(window, TableWork::Rescan);
         break;
-    case ID_PAUSE:
-        appState->paused = appState->paused ? 0 : 1;
-        break;
+    case ID_PAUSE: appState->paused = appState->paused ? 0 : 1; break;
     case ID_SETTINGS_DIALOG:
         // The dialog may have changed the icon style.
         if (ready && RunSettingsDialog(cdromDevice)) trayIcon.Modify(appState->iconType);
@@ -131,12 +124,8 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM) {
     case ID_SHOW_BALLOON:
         if (ready) ShowStatusBalloon(window, true);
         break;
-    case ID_EXIT:
-        PostMessageA(window, WM_CLOSE, 0, 0);
-        break;
-    default:
-        DispatchDeviceCommand(window, wParam);
-        break;
+    case ID_EXIT: PostMessageA(window, WM_CLOSE, 0, 0); break;
+    default: DispatchDeviceCommand(window, wParam); break;
     }
     return 0;
 }
@@ -153,30 +142,14 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         ShutdownSequence(window);
         PostQuitMessage(0);
         break;
-    case WM_CLOSE:
-        DestroyWindow(window);
-        break;
-    case WM_COMMAND:
-        OnCommand(window, wParam, lParam);
-        break;
-    case WM_TIMER:
-        OnTimer(window, wParam);
-        break;
-    case WM_POWERBROADCAST:
-        OnPowerBroadcast(window, wParam);
-        break;
-    case WM_DEVICECHANGE:
-        OnDeviceChange(window, wParam);
-        break;
-    case WM_KORVEX_KEY:
-        OnHotKey(window, wParam, lParam);
-        break;
-    case WM_KORVEX_TRAY:
-        OnTrayNotify(window, lParam);
-        break;
-    default:
-        result = DefWindowProcA(window, message, wParam, lParam);
-        break;
+    case WM_CLOSE: DestroyWindow(window); break;
+    case WM_COMMAND: OnCommand(window, wParam, lParam); break;
+    case WM_TIMER: OnTimer(window, wParam); break;
+    case WM_POWERBROADCAST: OnPowerBroadcast(window, wParam); break;
+    case WM_DEVICECHANGE: OnDeviceChange(window, wParam); break;
+    case WM_KORVEX_KEY: OnHotKey(window, wParam, lParam); break;
+    case WM_KORVEX_TRAY: OnTrayNotify(window, lParam); break;
+    default: result = DefWindowProcA(window, message, wParam, lParam); break;
     }
     // After a restart of the shell the icon must be added again.
     if (appState) trayIcon.OnMessage(message, appState->iconType);

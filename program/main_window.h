@@ -13,7 +13,7 @@
 extern const char* const TEXT_NO_MEMORY;        // "メモリの確保に失敗しました。"
 extern const char* const TEXT_ALREADY_RUNNING;  // "既に起動しています。"
 extern const char* const TEXT_ASPI_FAILED;      // "ASPI32の生成に失敗しました。"
-extern const char* const TEXT_TRAY_FAILED;      // "タスクトレイアイコンの生成に失敗しました。"
+extern const char* const TEXT_TRAY_FAILED;  // "タスクトレイアイコンの生成に失敗しました。"
 
 // The tray icon: eight slots, one per icon style, 16 x 16 pixels; id 0 lets
 // the icon take a time-derived id.

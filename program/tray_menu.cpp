@@ -18,7 +18,7 @@ namespace {
 constexpr std::uint8_t LUN = 0;
 
 struct FixedItem {
-    WORD id;           // 0: a separator
+    WORD id;  // 0: a separator
     const char* text;
 };
 
@@ -91,13 +91,9 @@ public:
         DeviceIdentity id;
         std::memset(&id, 0, sizeof id);
         switch (CheckMediaDevice(aspiBus, adapter, target, LUN, &type, &id)) {
-        case MediaDeviceCheck::NotMedia:
-            return true;
-        case MediaDeviceCheck::InquiryFailed:
-            Failure(RESCAN_DEVICE_FAILED);
-            return true;
-        case MediaDeviceCheck::Eligible:
-            break;
+        case MediaDeviceCheck::NotMedia: return true;
+        case MediaDeviceCheck::InquiryFailed: Failure(RESCAN_DEVICE_FAILED); return true;
+        case MediaDeviceCheck::Eligible: break;
         }
         HMENU sub = CreatePopupMenu();
         if (!sub) return true;
@@ -111,7 +107,8 @@ public:
     }
 
 private:
-    void FillDeviceMenu(HMENU sub, std::uint8_t adapter, std::uint8_t target, int type, bool ready) {
+    void FillDeviceMenu(HMENU sub, std::uint8_t adapter, std::uint8_t target, int type,
+                        bool ready) {
         AppState& state = *appState;
         int canLock = 0, locked = 0;
         if (state.useLock) canLock = cdromDevice.GetLockState(adapter, target, LUN, locked);
@@ -127,20 +124,25 @@ private:
         const UINT off = Grayed(!addressable);
 
         if (type == DEVTYPE_CDROM) {
-            AppendMenuW(sub, MF_STRING | Grayed(blocked) | off, id(cmd::EJECT_BASE), WideText(TextOf(state.menuOpen)));
-            AppendMenuW(sub, MF_STRING | Grayed(blocked) | off, id(cmd::LOAD_BASE), WideText(TextOf(state.menuClose)));
+            AppendMenuW(sub, MF_STRING | Grayed(blocked) | off, id(cmd::EJECT_BASE),
+                        WideText(TextOf(state.menuOpen)));
+            AppendMenuW(sub, MF_STRING | Grayed(blocked) | off, id(cmd::LOAD_BASE),
+                        WideText(TextOf(state.menuClose)));
             if (state.useOpenClose)
                 AppendMenuW(sub, MF_STRING | Grayed(blocked || state.openCloseTimerId != 0) | off,
                             id(cmd::OPEN_CLOSE_BASE), WideText(TextOf(state.menuOpenClose)));
         } else {
-            AppendMenuW(sub, MF_STRING | Grayed(blocked) | off, id(cmd::EJECT_BASE), WideText(TextOf(state.menuEject)));
+            AppendMenuW(sub, MF_STRING | Grayed(blocked) | off, id(cmd::EJECT_BASE),
+                        WideText(TextOf(state.menuEject)));
         }
         if (canLock) {
             AppendMenuW(sub, MF_SEPARATOR, 0, nullptr);
             if (locked)
-                AppendMenuW(sub, MF_STRING | Grayed(!ready) | off, id(cmd::UNLOCK_BASE), WideText(TextOf(state.menuUnlock)));
+                AppendMenuW(sub, MF_STRING | Grayed(!ready) | off, id(cmd::UNLOCK_BASE),
+                            WideText(TextOf(state.menuUnlock)));
             else
-                AppendMenuW(sub, MF_STRING | Grayed(!ready) | off, id(cmd::LOCK_BASE), WideText(TextOf(state.menuLock)));
+                AppendMenuW(sub, MF_STRING | Grayed(!ready) | off, id(cmd::LOCK_BASE),
+                            WideText(TextOf(state.menuLock)));
         }
     }
 
@@ -233,7 +235,8 @@ void AppendSpeedMenuItems(HWND, HMENU menu) {
     const std::uint32_t count = state.driveCount < MAX_DRIVES ? state.driveCount : MAX_DRIVES;
     for (std::uint32_t d = 0; d < count; ++d) {
         const DriveEntry& drive = state.drives[d];
-        const std::uint32_t speedCount = drive.speedCount < MAX_SPEEDS ? drive.speedCount : MAX_SPEEDS;
+        const std::uint32_t speedCount =
+            drive.speedCount < MAX_SPEEDS ? drive.speedCount : MAX_SPEEDS;
         if (state.skip[d] == SKIP_HIDDEN) continue;
         char text[2 * DRIVE_TEXT_SIZE];
         DeviceMenuText(text, drive.product, sizeof drive.product);
@@ -285,21 +288,14 @@ LRESULT OnTrayNotify(HWND window, LPARAM mouseMessage) {
     // Nothing to offer before the start-up has loaded the settings.
     if (!appState || !appState->settingsLoaded) return 0;
     switch (mouseMessage) {
-    case WM_MOUSEMOVE:
-        OnHover(window);
-        break;
-    case WM_LBUTTONDOWN:
-        OnMenuButton(window, true);
-        break;
-    case WM_RBUTTONDOWN:
-        OnMenuButton(window, false);
-        break;
+    case WM_MOUSEMOVE: OnHover(window); break;
+    case WM_LBUTTONDOWN: OnMenuButton(window, true); break;
+    case WM_RBUTTONDOWN: OnMenuButton(window, false); break;
     case WM_MBUTTONDOWN:
         ForceForeground(GetDesktopWindow());
         if (!BringOpenDialogToFront()) PostMessageA(window, WM_COMMAND, ID_RESCAN, 0);
         break;
-    default:
-        break;
+    default: break;
     }
     return 0;
 }

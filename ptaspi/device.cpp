@@ -1,6 +1,5 @@
 #include "device.h"
 
-
 #include <algorithm>
 #include <cstddef>
 #include <new>

@@ -23,7 +23,9 @@ constexpr DWORD WATCHDOG_GRACE_MS = 1000;
 // Serialises the library's lists and queues.
 class Lock {
 public:
-    explicit Lock(CRITICAL_SECTION& section) : section_(section) { EnterCriticalSection(&section_); }
+    explicit Lock(CRITICAL_SECTION& section) : section_(section) {
+        EnterCriticalSection(&section_);
+    }
     ~Lock() { LeaveCriticalSection(&section_); }
     Lock(const Lock&) = delete;
     Lock& operator=(const Lock&) = delete;
@@ -86,9 +88,9 @@ private:
     std::deque<aspi::SRB_ExecSCSICmd*> queue_;
     volatile LONG quit_ = 0;
     HANDLE worker_ = nullptr, runner_ = nullptr;
-    HANDLE work_ = nullptr;   // auto-reset: the queue has something
-    HANDLE start_ = nullptr;  // auto-reset: the runner has a call to make
-    HANDLE idle_ = nullptr;   // manual-reset: the runner has no call in hand
+    HANDLE work_ = nullptr;              // auto-reset: the queue has something
+    HANDLE start_ = nullptr;             // auto-reset: the runner has a call to make
+    HANDLE idle_ = nullptr;              // manual-reset: the runner has no call in hand
     PassThroughBlock* block_ = nullptr;  // the runner's while it is not idle
     DWORD length_ = 0;                   // of the request in block_
     BOOL sent_ = FALSE;

@@ -30,9 +30,8 @@ bool Before(const SystemDevice& a, const SystemDevice& b) {
 }
 
 bool TargetTaken(const std::vector<Slot>& slots, std::uint8_t adapter, std::uint8_t target) {
-    return std::any_of(slots.begin(), slots.end(), [&](const Slot& s) {
-        return s.adapter == adapter && s.target == target;
-    });
+    return std::any_of(slots.begin(), slots.end(),
+                       [&](const Slot& s) { return s.adapter == adapter && s.target == target; });
 }
 
 }  // namespace
@@ -40,9 +39,8 @@ bool TargetTaken(const std::vector<Slot>& slots, std::uint8_t adapter, std::uint
 std::vector<Slot> PlaceDevices(const std::vector<SystemDevice>& devices) {
     std::vector<std::size_t> order(devices.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return Before(devices[a], devices[b]);
-    });
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return Before(devices[a], devices[b]); });
 
     std::vector<Slot> slots(devices.size());
     std::map<std::pair<std::uint8_t, std::uint8_t>, std::uint8_t> portAdapters;

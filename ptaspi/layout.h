@@ -21,7 +21,7 @@ struct SystemDevice {
     char letter;     // its drive letter, or NO_LETTER
     bool addressed;  // IOCTL_SCSI_GET_ADDRESS answered
     std::uint8_t port, path, target, lun;
-    int number;      // N of \Device\CdRomN, or NO_NUMBER
+    int number;  // N of \Device\CdRomN, or NO_NUMBER
 };
 
 struct Slot {

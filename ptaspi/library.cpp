@@ -113,7 +113,8 @@ Found OpenFound(const char* name, char letter, int number) {
     }
     STORAGE_DEVICE_NUMBER n = {};
     if (f.seen.number == NO_NUMBER &&
-        sys::Control(f.handle, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &n, sizeof n, &returned) &&
+        sys::Control(f.handle, IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &n, sizeof n,
+                     &returned) &&
         n.DeviceType == FILE_DEVICE_CD_ROM)
         f.seen.number = int(n.DeviceNumber);
     return f;
@@ -135,7 +136,8 @@ std::vector<Found> FindDevices() {
         if (!(drives & (1u << n))) continue;
         const char name[] = {char('A' + n), ':', '\0'};
         unsigned number = 0;
-        found.push_back(OpenFound(name, name[0], sys::ClassNumber(name[0], number) ? int(number) : NO_NUMBER));
+        found.push_back(
+            OpenFound(name, name[0], sys::ClassNumber(name[0], number) ? int(number) : NO_NUMBER));
     }
     int misses = 0;
     for (int number = 0; number < CLASS_NUMBER_LIMIT && misses < CLASS_GAP; ++number) {
@@ -303,7 +305,8 @@ bool Matches(std::uint8_t wanted, std::uint8_t actual) {
 
 std::uint32_t Timeouts(SRB_GetSetTimeouts* srb) {
     const bool get = srb->SRB_Flags & SRB_DIR_IN, set = srb->SRB_Flags & SRB_DIR_OUT;
-    if (get == set || srb->SRB_Timeout > MAX_TIMEOUT_HALF_SECONDS) return Answer(srb, SS_INVALID_SRB);
+    if (get == set || srb->SRB_Timeout > MAX_TIMEOUT_HALF_SECONDS)
+        return Answer(srb, SS_INVALID_SRB);
     Lock lock(lib->lock);
     if (srb->SRB_HaId != ADDRESS_WILDCARD && !ValidAdapter(srb->SRB_HaId))
         return Answer(srb, SS_INVALID_HA);

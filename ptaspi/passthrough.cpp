@@ -61,9 +61,9 @@ std::uint8_t Conclude(const PassThroughBlock& block, bool sent, SRB_ExecSCSICmd&
                     std::min<std::uint32_t>(spt.DataTransferLength, srb.SRB_BufLen));
     if (spt.ScsiStatus == STATUS_CHKCOND) {
         // The sense area runs on past the block's 16 bytes when the caller asks for more.
-        const std::size_t n = std::min({std::size_t(srb.SRB_SenseLen),
-                                        std::size_t(spt.SenseInfoLength),
-                                        std::size_t(SENSE_CAPACITY)});
+        const std::size_t n =
+            std::min({std::size_t(srb.SRB_SenseLen), std::size_t(spt.SenseInfoLength),
+                      std::size_t(SENSE_CAPACITY)});
         std::memcpy(reinterpret_cast<std::uint8_t*>(&srb) + offsetof(SRB_ExecSCSICmd, SenseArea),
                     block.sense, n);
     }

@@ -28,8 +28,9 @@ bool WellFormed(const void* block, DWORD inLen, DWORD outLen) {
 // to the end of the sense data, else the request's header.
 DWORD Returned(const SCSI_PASS_THROUGH& spt) {
     if (spt.DataIn == SCSI_IOCTL_DATA_IN && spt.DataTransferLength)
-        return DWORD(std::max<ULONG_PTR>(spt.DataBufferOffset + spt.DataTransferLength,
-                                         spt.SenseInfoLength ? spt.SenseInfoOffset + spt.SenseInfoLength : 0));
+        return DWORD(std::max<ULONG_PTR>(
+            spt.DataBufferOffset + spt.DataTransferLength,
+            spt.SenseInfoLength ? spt.SenseInfoOffset + spt.SenseInfoLength : 0));
     if (spt.SenseInfoLength) return spt.SenseInfoOffset + spt.SenseInfoLength;
     return sizeof spt;
 }
@@ -89,7 +90,8 @@ Verdict Port::PassThrough(std::size_t index, const std::string& name, void* in, 
         spt.SenseInfoLength = std::min<UCHAR>(spt.SenseInfoLength, simaspi::SENSE_DATA_LEN);
     }
     if (o.changed) WriteState();
-    Log(line + Format(" status=%02x got=%lu", spt.ScsiStatus, (unsigned long)spt.DataTransferLength));
+    Log(line +
+        Format(" status=%02x got=%lu", spt.ScsiStatus, (unsigned long)spt.DataTransferLength));
     returned = Returned(spt);
     return Verdict::Answered;
 }

@@ -73,7 +73,8 @@ public:
 
     bool ClassNumber(char letter, unsigned& number) const {
         const std::size_t index = std::size_t(letter - FIRST_LETTER);
-        if (letter < FIRST_LETTER || index >= bus_.devices.size() || (quirks_[index] & QUIRK_NO_LETTER))
+        if (letter < FIRST_LETTER || index >= bus_.devices.size() ||
+            (quirks_[index] & QUIRK_NO_LETTER))
             return false;
         number = unsigned(index);
         return true;
@@ -93,8 +94,10 @@ public:
             SetLastError(ERROR_FILE_NOT_FOUND);
             return INVALID_HANDLE_VALUE;
         }
-        const bool ok = !(quirks_[index] & QUIRK_CLOSED) && !(write && (quirks_[index] & QUIRK_READ_ONLY));
-        Log(Format("open drive=%s access=%s result=%s", name, write ? "rw" : "r", ok ? "ok" : "denied"));
+        const bool ok =
+            !(quirks_[index] & QUIRK_CLOSED) && !(write && (quirks_[index] & QUIRK_READ_ONLY));
+        Log(Format("open drive=%s access=%s result=%s", name, write ? "rw" : "r",
+                   ok ? "ok" : "denied"));
         if (!ok) {
             SetLastError(ERROR_ACCESS_DENIED);
             return INVALID_HANDLE_VALUE;
@@ -107,7 +110,8 @@ public:
         const OpenDevice& open = *static_cast<OpenDevice*>(h);
         if (code == IOCTL_SCSI_GET_ADDRESS) return Address(open, out, outLen, returned);
         if (code == IOCTL_STORAGE_GET_DEVICE_NUMBER) return Number(open, out, outLen, returned);
-        if (code == IOCTL_SCSI_PASS_THROUGH) return PassThrough(open, in, inLen, out, outLen, returned);
+        if (code == IOCTL_SCSI_PASS_THROUGH)
+            return PassThrough(open, in, inLen, out, outLen, returned);
         return Refuse(ERROR_INVALID_FUNCTION);
     }
 
@@ -147,8 +151,8 @@ private:
     }
 
     BOOL Address(const OpenDevice& open, void* out, DWORD outLen, DWORD* returned) {
-        const bool ok = !(quirks_[open.index] & QUIRK_NO_ADDRESS) && out &&
-                        outLen >= sizeof(SCSI_ADDRESS);
+        const bool ok =
+            !(quirks_[open.index] & QUIRK_NO_ADDRESS) && out && outLen >= sizeof(SCSI_ADDRESS);
         Log(Format("address drive=%s result=%s", Name(open).c_str(), ok ? "ok" : "none"));
         if (!ok) return Refuse(ERROR_INVALID_FUNCTION);
         const simaspi::Device& d = bus_.devices[open.index];
@@ -163,7 +167,8 @@ private:
     }
 
     BOOL Number(const OpenDevice& open, void* out, DWORD outLen, DWORD* returned) {
-        if (!out || outLen < sizeof(STORAGE_DEVICE_NUMBER)) return Refuse(ERROR_INSUFFICIENT_BUFFER);
+        if (!out || outLen < sizeof(STORAGE_DEVICE_NUMBER))
+            return Refuse(ERROR_INSUFFICIENT_BUFFER);
         STORAGE_DEVICE_NUMBER n = {FILE_DEVICE_CD_ROM, DWORD(open.index), DWORD(-1)};
         std::memcpy(out, &n, sizeof n);
         *returned = sizeof n;

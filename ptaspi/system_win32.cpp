@@ -43,8 +43,8 @@ HANDLE Open(const char* name, DWORD access) {
     char path[32];
     std::snprintf(path, sizeof path, "\\\\.\\%s", name);
     // Shared both ways: the file system and other programs keep the drive open too.
-    return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                       0, nullptr);
+    return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                       nullptr);
 }
 
 BOOL Control(HANDLE device, DWORD code, void* in, DWORD inLen, void* out, DWORD outLen,

@@ -11,8 +11,9 @@ const UINT taskbarCreatedMessage = RegisterWindowMessageA("TaskbarCreated");
 
 namespace {
 
-constexpr std::size_t TITLE_CHARS = sizeof(NOTIFYICONDATAW::szInfoTitle) / sizeof(wchar_t) - 1;  // 63
-constexpr std::size_t TEXT_CHARS = sizeof(NOTIFYICONDATAW::szInfo) / sizeof(wchar_t) - 1;        // 255
+constexpr std::size_t TITLE_CHARS =
+    sizeof(NOTIFYICONDATAW::szInfoTitle) / sizeof(wchar_t) - 1;                            // 63
+constexpr std::size_t TEXT_CHARS = sizeof(NOTIFYICONDATAW::szInfo) / sizeof(wchar_t) - 1;  // 255
 constexpr DWORD ID_DELAY_MS = 10;
 
 static_assert(TITLE_CHARS == 63 && TEXT_CHARS == 255, "balloon field sizes");
@@ -76,8 +77,8 @@ void TrayIcon::Destroy() {
 void TrayIcon::LoadIconSlot(UINT resourceId, std::uint32_t index, int width, int height) {
     if (!slots || index >= slotCount) return;
     ReleaseIcon(index);
-    HANDLE image = LoadImageA(instance, MAKEINTRESOURCEA(LOWORD(resourceId)), IMAGE_ICON,
-                              width, height, LR_DEFAULTCOLOR);
+    HANDLE image = LoadImageA(instance, MAKEINTRESOURCEA(LOWORD(resourceId)), IMAGE_ICON, width,
+                              height, LR_DEFAULTCOLOR);
     slots[index].icon = static_cast<HICON>(image);
     slots[index].owned = 1;
 }

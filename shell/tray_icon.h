@@ -33,8 +33,8 @@ static_assert(TRAY_RECORD_SIZE == 936, "the version-2 record is 936 bytes on 32-
 #endif
 
 struct TrayIconSlot {
-    HICON icon;           // null when empty
-    std::int32_t owned;   // 1 when this object loaded the icon and must destroy it
+    HICON icon;          // null when empty
+    std::int32_t owned;  // 1 when this object loaded the icon and must destroy it
 };
 
 class TrayIcon {
@@ -75,9 +75,9 @@ public:
 
     bool IsCreated() const { return slots != nullptr; }
 
-    std::uint32_t slotCount;   // 0 while not created
-    TrayIconSlot* slots;       // owned; null while not created
-    HINSTANCE instance;        // where the icons are loaded from
+    std::uint32_t slotCount;  // 0 while not created
+    TrayIconSlot* slots;      // owned; null while not created
+    HINSTANCE instance;       // where the icons are loaded from
     NOTIFYICONDATAW notifyData;
 
 private:

@@ -29,9 +29,7 @@ void ShowErrorBox(HWND owner, const char* text) {
     ErrorMessage(owner, text);
 }
 
-void CstrErrorTrap() {
-    ErrorMessage(nullptr, CSTR_ERROR_TEXT);
-}
+void CstrErrorTrap() { ErrorMessage(nullptr, CSTR_ERROR_TEXT); }
 
 void TellSaveOutcome(HWND owner, SaveOutcome outcome) {
     // A save that no file took is never passed over in silence: the user

@@ -7,8 +7,8 @@
 
 #include "settings.h"
 
-constexpr UINT MB_FORM_ERROR = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR;              // 0x50010
-constexpr UINT MB_FORM_CONFIRM = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;      // 0x50040
+constexpr UINT MB_FORM_ERROR = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR;          // 0x50010
+constexpr UINT MB_FORM_CONFIRM = MB_TOPMOST | MB_SETFOREGROUND | MB_ICONINFORMATION;  // 0x50040
 
 // The error form, always shown.
 int ErrorMessage(HWND owner, const char* text);

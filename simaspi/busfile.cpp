@@ -127,8 +127,8 @@ bool ParseText(const std::string& s, std::string& out) {
             ++i;
             continue;
         }
-        if (i + 3 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X') &&
-            HexDigit(s[i + 2]) >= 0 && HexDigit(s[i + 3]) >= 0) {
+        if (i + 3 < s.size() && (s[i + 1] == 'x' || s[i + 1] == 'X') && HexDigit(s[i + 2]) >= 0 &&
+            HexDigit(s[i + 3]) >= 0) {
             out += static_cast<char>(HexDigit(s[i + 2]) * 16 + HexDigit(s[i + 3]));
             i += 3;
             continue;
@@ -230,7 +230,8 @@ ParseResult Parser::Run(const std::string& text) {
     // Without a count the highest section number sets it; the gaps hold
     // default adapters, so [adapter.2] is never dropped behind [adapter.0].
     std::size_t count = adapterCount_;
-    if (!adapterCountGiven_) count = adapters_.empty() ? 0 : std::size_t(adapters_.rbegin()->first) + 1;
+    if (!adapterCountGiven_)
+        count = adapters_.empty() ? 0 : std::size_t(adapters_.rbegin()->first) + 1;
     for (std::size_t i = 0; i < count; ++i) {
         auto it = adapters_.find(int(i));
         bus_.adapters.push_back(it != adapters_.end() ? it->second : Adapter());
@@ -238,8 +239,9 @@ ParseResult Parser::Run(const std::string& text) {
     for (auto& entry : devices_) {
         DeviceDraft& d = entry.second;
         if (!d.hasMax) {
-            d.device.maxSpeed = d.device.speeds.empty()
-                ? 0 : *std::max_element(d.device.speeds.begin(), d.device.speeds.end());
+            d.device.maxSpeed = d.device.speeds.empty() ? 0
+                                                        : *std::max_element(d.device.speeds.begin(),
+                                                                            d.device.speeds.end());
         }
         if (!d.hasCurrent) d.device.currentSpeed = d.device.maxSpeed;
         bus_.devices.push_back(d.device);
@@ -274,7 +276,8 @@ bool Parser::Header(const std::string& name) {
         return true;
     }
     if (parts[0] == "device" && (numbers.size() == 2 || numbers.size() == 3)) {
-        auto address = std::make_tuple(numbers[0], numbers[1], numbers.size() == 3 ? numbers[2] : 0);
+        auto address =
+            std::make_tuple(numbers[0], numbers[1], numbers.size() == 3 ? numbers[2] : 0);
         if (devices_.count(address)) return Fail("duplicate section [" + name + "]");
         section_ = Section::Device;
         device_ = &devices_[address];
@@ -378,10 +381,14 @@ bool Parser::AdapterKey(const std::string& key, const std::string& value) {
 
 bool Parser::Command(const std::string& key, const std::string& name, std::uint32_t& bit) {
     static const std::pair<const char*, std::uint32_t> names[] = {
-        {"devtype", FAIL_DEVTYPE},         {"inquiry", FAIL_INQUIRY},
-        {"tur", FAIL_TUR},                 {"setspeed", FAIL_SETSPEED},
-        {"modesense2a", FAIL_MODESENSE_2A}, {"modesense0d", FAIL_MODESENSE_0D},
-        {"modeselect", FAIL_MODESELECT},   {"startstop", FAIL_STARTSTOP},
+        {"devtype", FAIL_DEVTYPE},
+        {"inquiry", FAIL_INQUIRY},
+        {"tur", FAIL_TUR},
+        {"setspeed", FAIL_SETSPEED},
+        {"modesense2a", FAIL_MODESENSE_2A},
+        {"modesense0d", FAIL_MODESENSE_0D},
+        {"modeselect", FAIL_MODESELECT},
+        {"startstop", FAIL_STARTSTOP},
         {"prevent", FAIL_PREVENT},
     };
     // The device type is the library's own answer, given inside the call:
@@ -451,7 +458,9 @@ bool Parser::DeviceKey(const std::string& key, const std::string& value) {
         }
     } else if (key == "speed_policy") {
         static const std::pair<const char*, SpeedPolicy> policies[] = {
-            {"ceil", SpeedPolicy::Ceil}, {"nearest", SpeedPolicy::Nearest}, {"floor", SpeedPolicy::Floor}};
+            {"ceil", SpeedPolicy::Ceil},
+            {"nearest", SpeedPolicy::Nearest},
+            {"floor", SpeedPolicy::Floor}};
         return Choice(key, value, policies, d.policy);
     } else if (key == "max_speed") {
         if (!Number(key, value, 0xFFFF, v)) return false;
@@ -487,19 +496,27 @@ bool Parser::DeviceKey(const std::string& key, const std::string& value) {
         d.modeDataCut = int(v);
     } else if (key == "speed_report") {
         static const std::pair<const char*, SpeedReport> reports[] = {
-            {"current", SpeedReport::Current}, {"zero", SpeedReport::Zero}, {"max", SpeedReport::Maximum}};
+            {"current", SpeedReport::Current},
+            {"zero", SpeedReport::Zero},
+            {"max", SpeedReport::Maximum}};
         return Choice(key, value, reports, d.speedReport);
     } else if (key == "cd_speed") {
         static const std::pair<const char*, CdSpeedRule> rules[] = {
-            {"accept", CdSpeedRule::Accept}, {"refuse", CdSpeedRule::Refuse}, {"ignore_dvd", CdSpeedRule::IgnoreDvd}};
+            {"accept", CdSpeedRule::Accept},
+            {"refuse", CdSpeedRule::Refuse},
+            {"ignore_dvd", CdSpeedRule::IgnoreDvd}};
         return Choice(key, value, rules, d.cdSpeed);
     } else if (key == "streaming") {
         static const std::pair<const char*, StreamingRule> rules[] = {
-            {"none", StreamingRule::None}, {"refuse", StreamingRule::Refuse}, {"accept", StreamingRule::Accept}};
+            {"none", StreamingRule::None},
+            {"refuse", StreamingRule::Refuse},
+            {"accept", StreamingRule::Accept}};
         return Choice(key, value, rules, d.streaming);
     } else if (key == "kind" || key == "profile") {
-        static const std::pair<const char*, MediaKind> kinds[] = {
-            {"none", MediaKind::None}, {"cd", MediaKind::Cd}, {"dvd", MediaKind::Dvd}, {"bd", MediaKind::Bd}};
+        static const std::pair<const char*, MediaKind> kinds[] = {{"none", MediaKind::None},
+                                                                  {"cd", MediaKind::Cd},
+                                                                  {"dvd", MediaKind::Dvd},
+                                                                  {"bd", MediaKind::Bd}};
         return Choice(key, value, kinds, key == "kind" ? d.kind : d.profile);
     } else if (key == "write_speeds") {
         // read:write pairs in KB/s; a bare number writes at the speed it reads
@@ -510,7 +527,8 @@ bool Parser::DeviceKey(const std::string& key, const std::string& value) {
             std::uint64_t read, write;
             if (!Number(key, Trim(item.substr(0, colon)), 0xFFFF, read)) return false;
             write = read;
-            if (colon != std::string::npos && !Number(key, Trim(item.substr(colon + 1)), 0xFFFF, write))
+            if (colon != std::string::npos &&
+                !Number(key, Trim(item.substr(colon + 1)), 0xFFFF, write))
                 return false;
             d.writeSpeeds.emplace_back(std::uint16_t(read), std::uint16_t(write));
         }
@@ -581,17 +599,14 @@ bool Parser::MisbehaveKey(const std::string& key, const std::string& value) {
 
 }  // namespace
 
-ParseResult ParseBusText(const std::string& text) {
-    return Parser().Run(text);
-}
+ParseResult ParseBusText(const std::string& text) { return Parser().Run(text); }
 
-Bus DefaultBus() {
-    return ParseBusText(kDefaultBusText).bus;
-}
+Bus DefaultBus() { return ParseBusText(kDefaultBusText).bus; }
 
 Device* Bus::Find(std::uint8_t adapter, std::uint8_t target, std::uint8_t lun) {
     for (Device& d : devices) {
-        if (d.adapter == adapter && d.target == target && d.lun == lun) return d.absent ? nullptr : &d;
+        if (d.adapter == adapter && d.target == target && d.lun == lun)
+            return d.absent ? nullptr : &d;
     }
     return nullptr;
 }

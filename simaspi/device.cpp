@@ -40,8 +40,8 @@ constexpr std::uint8_t ASCQ_REMOVAL_PREVENTED = 0x02;
 
 constexpr std::size_t INQUIRY_LEN = 36;
 constexpr std::size_t MODE_HEADER_LEN = 8;
-constexpr std::size_t CAPABILITIES_PAGE_LEN = 26;  // page length byte 18h
-constexpr std::size_t CD_PARAMETERS_PAGE_LEN = 8;  // page length byte 06h
+constexpr std::size_t CAPABILITIES_PAGE_LEN = 26;     // page length byte 18h
+constexpr std::size_t CD_PARAMETERS_PAGE_LEN = 8;     // page length byte 06h
 constexpr std::size_t POWER_CONDITION_PAGE_LEN = 12;  // page length byte 0Ah
 constexpr std::uint8_t POWER_IDLE = 0x02;
 constexpr std::uint8_t POWER_STANDBY = 0x01;
@@ -107,7 +107,9 @@ void PutBig32(std::uint8_t* p, std::uint32_t v) {
     PutBig16(p + 2, std::uint16_t(v));
 }
 
-std::uint32_t Big32(const std::uint8_t* p) { return (std::uint32_t(Big16(p)) << 16) | Big16(p + 2); }
+std::uint32_t Big32(const std::uint8_t* p) {
+    return (std::uint32_t(Big16(p)) << 16) | Big16(p + 2);
+}
 
 std::uint16_t ProfileOf(MediaKind kind) {
     switch (kind) {
@@ -135,8 +137,8 @@ bool DvdOrBd(MediaKind kind) { return kind == MediaKind::Dvd || kind == MediaKin
 
 // Copies a reply into the host's buffer: no more than the host allows
 // (allocation length) nor than the buffer holds. The outcome tells how much.
-Outcome Reply(const std::uint8_t* data, std::size_t len, std::size_t allocation,
-              std::uint8_t* buf, std::uint32_t bufLen) {
+Outcome Reply(const std::uint8_t* data, std::size_t len, std::size_t allocation, std::uint8_t* buf,
+              std::uint32_t bufLen) {
     Outcome o = Done();
     if (!buf) return o;
     std::size_t n = std::min({len, allocation, std::size_t(bufLen)});
@@ -145,8 +147,8 @@ Outcome Reply(const std::uint8_t* data, std::size_t len, std::size_t allocation,
     return o;
 }
 
-Outcome Inquiry(const Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
-                std::uint8_t* buf, std::uint32_t bufLen) {
+Outcome Inquiry(const Device& d, const std::uint8_t* cdb, std::size_t cdbLen, std::uint8_t* buf,
+                std::uint32_t bufLen) {
     if (d.fail & FAIL_INQUIRY) return Injected();
     if (cdbLen < 6) return BadField();
     if (cdb[1] & 0x01) return BadField();  // no vital product data pages
@@ -172,8 +174,8 @@ bool TakeAttention(Device& d, Outcome& o) {
 }
 
 // The sense data of a unit attention waiting, else of no error at all.
-Outcome RequestSense(Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
-                     std::uint8_t* buf, std::uint32_t bufLen) {
+Outcome RequestSense(Device& d, const std::uint8_t* cdb, std::size_t cdbLen, std::uint8_t* buf,
+                     std::uint32_t bufLen) {
     if (cdbLen < 6) return BadField();
     Outcome pending;
     const bool taken = TakeAttention(d, pending);
@@ -200,7 +202,8 @@ Outcome StartStopUnit(Device& d, const std::uint8_t* cdb, std::size_t cdbLen) {
     if (b4 & START_BIT) {
         d.trayOpen = false;
     } else {
-        if (d.locked) return Error(KEY_ILLEGAL_REQUEST, ASC_REMOVAL_PREVENTED, ASCQ_REMOVAL_PREVENTED);
+        if (d.locked)
+            return Error(KEY_ILLEGAL_REQUEST, ASC_REMOVAL_PREVENTED, ASCQ_REMOVAL_PREVENTED);
         d.trayOpen = true;
     }
     return Done(true);
@@ -245,7 +248,9 @@ Outcome GetConfiguration(const Device& d, const std::uint8_t* cdb, std::size_t c
     const std::uint16_t start = Big16(cdb + 2);
     std::vector<std::uint8_t> out(8, 0);
     PutBig16(out.data() + 6, ProfileOf(d.MediumKind()));
-    const auto wanted = [&](std::uint16_t code) { return rt == 0x02 ? code == start : code >= start; };
+    const auto wanted = [&](std::uint16_t code) {
+        return rt == 0x02 ? code == start : code >= start;
+    };
     if (wanted(FEATURE_PROFILE_LIST)) {
         std::vector<std::uint8_t> profiles;
         for (MediaKind k : {MediaKind::Bd, MediaKind::Dvd, MediaKind::Cd}) {
@@ -258,9 +263,11 @@ Outcome GetConfiguration(const Device& d, const std::uint8_t* cdb, std::size_t c
         AddFeature(out, FEATURE_PROFILE_LIST, profiles);
     }
     if (wanted(FEATURE_CORE)) AddFeature(out, FEATURE_CORE, {0, 0, 0, 2, 0, 0, 0, 0});  // ATAPI
-    if (wanted(FEATURE_REMOVABLE_MEDIUM)) AddFeature(out, FEATURE_REMOVABLE_MEDIUM, {0x29, 0, 0, 0});
+    if (wanted(FEATURE_REMOVABLE_MEDIUM))
+        AddFeature(out, FEATURE_REMOVABLE_MEDIUM, {0x29, 0, 0, 0});
     if (wanted(FEATURE_CD_READ)) AddFeature(out, FEATURE_CD_READ, {0, 0, 0, 0});
-    if (d.kind != MediaKind::Cd && wanted(FEATURE_DVD_READ)) AddFeature(out, FEATURE_DVD_READ, {0, 0, 0, 0});
+    if (d.kind != MediaKind::Cd && wanted(FEATURE_DVD_READ))
+        AddFeature(out, FEATURE_DVD_READ, {0, 0, 0, 0});
     if (d.kind == MediaKind::Bd && wanted(FEATURE_BD_READ))
         AddFeature(out, FEATURE_BD_READ, std::vector<std::uint8_t>(28, 0));
     if (d.HasPage(PAGE_POWER_CONDITION) && wanted(FEATURE_POWER_MANAGEMENT))
@@ -281,7 +288,8 @@ Outcome GetPerformance(const Device& d, const std::uint8_t* cdb, std::size_t cdb
     if (cdbLen < 12) return BadField();
     const std::size_t most = Big16(cdb + 8);
     std::vector<std::uint8_t> out(PERFORMANCE_HEADER_LEN, 0);
-    const auto descriptor = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c, std::uint32_t e) {
+    const auto descriptor = [&](std::uint32_t a, std::uint32_t b, std::uint32_t c,
+                                std::uint32_t e) {
         if ((out.size() - PERFORMANCE_HEADER_LEN) / PERFORMANCE_DESCRIPTOR_LEN >= most) return;
         std::uint8_t one[PERFORMANCE_DESCRIPTOR_LEN];
         PutBig32(one, a);
@@ -292,7 +300,8 @@ Outcome GetPerformance(const Device& d, const std::uint8_t* cdb, std::size_t cdb
     };
     const MediaKind medium = d.MediumKind();
     if (cdb[10] == PERFORMANCE_NOMINAL) {
-        if (medium == MediaKind::None) return Error(KEY_NOT_READY, ASC_NO_MEDIUM, ASCQ_NO_MEDIUM_TRAY_CLOSED);
+        if (medium == MediaKind::None)
+            return Error(KEY_NOT_READY, ASC_NO_MEDIUM, ASCQ_NO_MEDIUM_TRAY_CLOSED);
         out[4] = cdb[1] & PERFORMANCE_WRITE_BIT ? 0x02 : 0x00;
         // One stretch, LBA 0 to the end, at the speed reads run at now.
         descriptor(0, d.currentSpeed, EndLba(medium), d.currentSpeed);
@@ -321,8 +330,8 @@ Outcome SetStreaming(Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
     return Done(true);
 }
 
-Outcome ModeSense(const Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
-                  std::uint8_t* buf, std::uint32_t bufLen) {
+Outcome ModeSense(const Device& d, const std::uint8_t* cdb, std::size_t cdbLen, std::uint8_t* buf,
+                  std::uint32_t bufLen) {
     if (cdbLen < 9) return BadField();
     std::uint8_t page = cdb[2] & 0x3F;
     if (!d.HasPage(page)) return BadField();
@@ -339,12 +348,14 @@ Outcome ModeSense(const Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
         p[1] = std::uint8_t(pageLen - 2);
         if (d.kind != MediaKind::None) {
             p[2] = std::uint8_t(READS_CD | (DvdOrBd(d.kind) ? READS_DVD : 0));
-            if (!d.writeSpeeds.empty()) p[3] = std::uint8_t(WRITES_CD | (DvdOrBd(d.kind) ? WRITES_DVD : 0));
+            if (!d.writeSpeeds.empty())
+                p[3] = std::uint8_t(WRITES_CD | (DvdOrBd(d.kind) ? WRITES_DVD : 0));
         }
         p[6] = std::uint8_t((d.lockable ? 0x01 : 0) | (d.locked ? 0x02 : 0));
         PutBig16(p + 8, d.maxSpeed);
-        const std::uint16_t reported = d.speedReport == SpeedReport::Zero ? 0
-            : d.speedReport == SpeedReport::Maximum ? d.maxSpeed : d.currentSpeed;
+        const std::uint16_t reported = d.speedReport == SpeedReport::Zero      ? 0
+                                       : d.speedReport == SpeedReport::Maximum ? d.maxSpeed
+                                                                               : d.currentSpeed;
         PutBig16(p + 14, reported);
     } else if (page == PAGE_CD_PARAMETERS) {
         if (d.fail & FAIL_MODESENSE_0D) return Injected();
@@ -366,13 +377,14 @@ Outcome ModeSense(const Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
     }
     if (d.pageReply >= 0) p[0] = std::uint8_t(d.pageReply);
     std::size_t total = MODE_HEADER_LEN + descriptors + pageLen;
-    if (d.modeDataCut >= 0 && std::size_t(d.modeDataCut) < total) total = std::size_t(d.modeDataCut);
+    if (d.modeDataCut >= 0 && std::size_t(d.modeDataCut) < total)
+        total = std::size_t(d.modeDataCut);
     if (total >= 2) PutBig16(data, std::uint16_t(total - 2));  // mode data length
     return Reply(data, total, Big16(cdb + 7), buf, bufLen);
 }
 
-Outcome ModeSelect(Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
-                   const std::uint8_t* buf, std::uint32_t bufLen) {
+Outcome ModeSelect(Device& d, const std::uint8_t* cdb, std::size_t cdbLen, const std::uint8_t* buf,
+                   std::uint32_t bufLen) {
     if (d.fail & FAIL_MODESELECT) return Injected();
     if (cdbLen < 9) return BadField();
     std::size_t n = buf ? std::min<std::size_t>(Big16(cdb + 7), bufLen) : 0;
@@ -398,8 +410,8 @@ Outcome ModeSelect(Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
 }  // namespace
 
 bool IsRemovableType(std::uint8_t type) {
-    return type == TYPE_TAPE || type == TYPE_WORM || type == TYPE_CDROM ||
-           type == TYPE_OPTICAL || type == TYPE_CHANGER;
+    return type == TYPE_TAPE || type == TYPE_WORM || type == TYPE_CDROM || type == TYPE_OPTICAL ||
+           type == TYPE_CHANGER;
 }
 
 MediaKind Device::MediumKind() const {
@@ -433,8 +445,7 @@ std::uint16_t ChooseSpeed(const Device& d, std::uint16_t request) {
     std::sort(s.begin(), s.end());
     auto above = std::lower_bound(s.begin(), s.end(), request);  // first >= request
     switch (d.policy) {
-    case SpeedPolicy::Ceil:
-        return above == s.end() ? s.back() : *above;
+    case SpeedPolicy::Ceil: return above == s.end() ? s.back() : *above;
     case SpeedPolicy::Floor:
         if (above != s.end() && *above == request) return request;
         return above == s.begin() ? s.front() : *(above - 1);
@@ -446,8 +457,8 @@ std::uint16_t ChooseSpeed(const Device& d, std::uint16_t request) {
     return d.currentSpeed;
 }
 
-Outcome Execute(Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
-                std::uint8_t* buf, std::uint32_t bufLen) {
+Outcome Execute(Device& d, const std::uint8_t* cdb, std::size_t cdbLen, std::uint8_t* buf,
+                std::uint32_t bufLen) {
     if (cdbLen == 0) return Unknown();
     // A unit attention is reported before anything else is done, to any
     // command but the two that must pass it.
@@ -464,7 +475,8 @@ Outcome Execute(Device& d, const std::uint8_t* cdb, std::size_t cdbLen,
     case OP_SET_CD_SPEED: return cdrom ? SetCdSpeed(d, cdb, cdbLen) : Unknown();
     case OP_MODE_SENSE_10: return cdrom ? ModeSense(d, cdb, cdbLen, buf, bufLen) : Unknown();
     case OP_MODE_SELECT_10: return cdrom ? ModeSelect(d, cdb, cdbLen, buf, bufLen) : Unknown();
-    case OP_GET_CONFIGURATION: return cdrom ? GetConfiguration(d, cdb, cdbLen, buf, bufLen) : Unknown();
+    case OP_GET_CONFIGURATION:
+        return cdrom ? GetConfiguration(d, cdb, cdbLen, buf, bufLen) : Unknown();
     case OP_GET_PERFORMANCE: return cdrom ? GetPerformance(d, cdb, cdbLen, buf, bufLen) : Unknown();
     case OP_SET_STREAMING: return cdrom ? SetStreaming(d, cdb, cdbLen, buf, bufLen) : Unknown();
     default: return Unknown();
@@ -475,7 +487,7 @@ void WriteSense(const Outcome& o, std::uint8_t* sense, std::size_t len) {
     std::uint8_t data[SENSE_DATA_LEN] = {};
     data[0] = 0x70;  // current error, fixed format
     data[2] = o.senseKey;
-    data[7] = 10;    // additional sense length
+    data[7] = 10;  // additional sense length
     data[12] = o.asc;
     data[13] = o.ascq;
     std::memcpy(sense, data, std::min(len, sizeof data));
@@ -485,8 +497,8 @@ std::string StateLine(const Device& d) {
     bool cdrom = d.type == TYPE_CDROM;
     char line[160];
     std::snprintf(line, sizeof line,
-                  "%u:%u:%u type=%u speed=%u tray=%s medium=%d locked=%d inactivity=%u",
-                  d.adapter, d.target, d.lun, d.type, cdrom ? d.currentSpeed : 0u,
+                  "%u:%u:%u type=%u speed=%u tray=%s medium=%d locked=%d inactivity=%u", d.adapter,
+                  d.target, d.lun, d.type, cdrom ? d.currentSpeed : 0u,
                   d.trayOpen ? "open" : "closed", d.medium ? 1 : 0, d.locked ? 1 : 0,
                   cdrom ? d.inactivity : 0u);
     std::string text(line);

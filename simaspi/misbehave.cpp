@@ -112,7 +112,8 @@ void Chaos::MangleInquiry(std::uint8_t* data, std::uint32_t len, std::string& wh
         if (Below(2)) {
             std::fill(data + INQUIRY_TEXT_BEGIN, data + end, 0xFF);
         } else {
-            for (std::uint32_t n = 1 + Below(6); n--;) data[INQUIRY_TEXT_BEGIN + Below(span)] = 0xFF;
+            for (std::uint32_t n = 1 + Below(6); n--;)
+                data[INQUIRY_TEXT_BEGIN + Below(span)] = 0xFF;
         }
         Note(what, "text-ff");
         break;
@@ -132,15 +133,30 @@ void Chaos::MangleModePage(std::uint8_t* data, std::uint32_t len, std::uint32_t 
         std::uint8_t* p = data + at;
         if ((p[0] & 0x3F) == 0x2A && at + 16 <= len) {
             switch (Below(6)) {
-            case 0: PutBig16(p + 8, 0); Note(what, "max-0"); break;
-            case 1: PutBig16(p + 8, 0xFFFF); Note(what, "max-ffff"); break;
-            case 2: PutBig16(p + 14, 0); Note(what, "current-0"); break;
-            case 3: PutBig16(p + 14, 0xFFFF); Note(what, "current-ffff"); break;
+            case 0:
+                PutBig16(p + 8, 0);
+                Note(what, "max-0");
+                break;
+            case 1:
+                PutBig16(p + 8, 0xFFFF);
+                Note(what, "max-ffff");
+                break;
+            case 2:
+                PutBig16(p + 14, 0);
+                Note(what, "current-0");
+                break;
+            case 3:
+                PutBig16(p + 14, 0xFFFF);
+                Note(what, "current-ffff");
+                break;
             case 4:
                 PutBig16(p + 14, std::uint16_t(Big16(p + 8) + 1 + Below(8000)));
                 Note(what, "current-above-max");
                 break;
-            default: p[6] ^= std::uint8_t(1 + Below(3)); Note(what, "lock-bits"); break;
+            default:
+                p[6] ^= std::uint8_t(1 + Below(3));
+                Note(what, "lock-bits");
+                break;
             }
         } else if ((p[0] & 0x3F) == 0x0D) {
             if (Below(3)) {
@@ -153,7 +169,9 @@ void Chaos::MangleModePage(std::uint8_t* data, std::uint32_t len, std::uint32_t 
         }
     }
     if (Roll(m_.longLengthRate)) {
-        PutBig16(data, Below(2) ? 0xFFFF : std::uint16_t(std::min<std::uint32_t>(cap + 1 + Below(200), 0xFFFF)));
+        PutBig16(data, Below(2)
+                           ? 0xFFFF
+                           : std::uint16_t(std::min<std::uint32_t>(cap + 1 + Below(200), 0xFFFF)));
         Note(what, "long-length");
     }
 }

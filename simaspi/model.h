@@ -30,9 +30,9 @@ enum class SpeedReport {
 
 // What a drive does with SET CD SPEED.
 enum class CdSpeedRule {
-    Accept,     // sets the speed
-    Refuse,     // an unknown command
-    IgnoreDvd   // accepted, but with a DVD or BD medium the speed stays
+    Accept,    // sets the speed
+    Refuse,    // an unknown command
+    IgnoreDvd  // accepted, but with a DVD or BD medium the speed stays
 };
 
 // SET STREAMING and GET PERFORMANCE (the Real Time Streaming feature).
@@ -88,7 +88,7 @@ struct Device {
     std::uint8_t target = 0;
     std::uint8_t lun = 0;
     std::uint8_t type = TYPE_DISK;
-    std::string vendor;    // bytes as they go into INQUIRY, before padding
+    std::string vendor;  // bytes as they go into INQUIRY, before padding
     std::string product;
     std::string revision;
     std::uint32_t fail = 0;  // FailBit set
@@ -126,7 +126,7 @@ struct Device {
     MediaKind kind = MediaKind::None;
     MediaKind profile = MediaKind::None;  // the medium's; None: as the kind
     std::vector<std::pair<std::uint16_t, std::uint16_t>> writeSpeeds;  // read, write (KB/s)
-    bool idleOn = false;      // page 1Ah: timers in 100 ms units
+    bool idleOn = false;  // page 1Ah: timers in 100 ms units
     bool standbyOn = false;
     std::uint32_t idleTimer = 0;
     std::uint32_t standbyTimer = 0;
@@ -137,8 +137,8 @@ struct Device {
     // additional sense code (28h medium changed, 29h power on or reset). The
     // next command but INQUIRY and REQUEST SENSE takes the first one.
     std::vector<std::uint8_t> attention;
-    bool streamed = false;        // the speed reads run at came from SET STREAMING
-    bool keepStreaming = true;    // a medium change leaves a SET STREAMING speed
+    bool streamed = false;      // the speed reads run at came from SET STREAMING
+    bool keepStreaming = true;  // a medium change leaves a SET STREAMING speed
 
     // The current profile's kind: none without a medium.
     MediaKind MediumKind() const;
@@ -185,10 +185,10 @@ struct Bus {
     Completion completion = Completion::Sync;
     std::uint32_t latencyMs = 0;
     std::uint32_t dllVersion = 0;
-    std::uint16_t supportHigh = 0;  // bits 31..16 of the support word, which mean nothing
+    std::uint16_t supportHigh = 0;       // bits 31..16 of the support word, which mean nothing
     std::uint8_t registerStatus = 0x01;  // what RegisterASPI32Client returns
-    bool signalSync = true;          // the event is signalled also for a block completed at once
-    int returnStatus = -1;          // what a synchronous SendASPI32Command returns, if not the status
+    bool signalSync = true;  // the event is signalled also for a block completed at once
+    int returnStatus = -1;   // what a synchronous SendASPI32Command returns, if not the status
     std::vector<Adapter> adapters;  // index = adapter number; size = adapter count
     std::vector<Device> devices;    // in address order
     Misbehaviour misbehave;
@@ -203,7 +203,7 @@ struct Bus {
 struct ParseResult {
     bool ok = false;
     Bus bus;
-    int line = 0;          // where the problem is (0: the file as a whole)
+    int line = 0;  // where the problem is (0: the file as a whole)
     std::string problem;
 };
 
@@ -220,18 +220,18 @@ std::uint16_t ChooseSpeed(const Device& device, std::uint16_t request);
 // The end of one SCSI command on a device. Sense data follow the fixed
 // format: key, additional sense code and qualifier.
 struct Outcome {
-    std::uint8_t status = 0;   // SS_COMP or SS_ERR
+    std::uint8_t status = 0;  // SS_COMP or SS_ERR
     std::uint8_t senseKey = 0;
     std::uint8_t asc = 0;
     std::uint8_t ascq = 0;
-    bool changed = false;      // the device's state changed
-    std::uint32_t dataLen = 0; // bytes of data sent to the host
+    bool changed = false;       // the device's state changed
+    std::uint32_t dataLen = 0;  // bytes of data sent to the host
 };
 
 // Carries out one command. Data for the host go into buf, never more than
 // bufLen bytes; a parameter list is read from buf, never more than bufLen.
-Outcome Execute(Device& device, const std::uint8_t* cdb, std::size_t cdbLen,
-                std::uint8_t* buf, std::uint32_t bufLen);
+Outcome Execute(Device& device, const std::uint8_t* cdb, std::size_t cdbLen, std::uint8_t* buf,
+                std::uint32_t bufLen);
 
 // Writes the fixed-format sense data of an outcome (up to len bytes).
 constexpr std::size_t SENSE_DATA_LEN = 18;

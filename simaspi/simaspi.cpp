@@ -109,8 +109,8 @@ struct Submission {
     std::vector<std::uint8_t> raw;
     std::vector<std::uint8_t> data;  // outgoing data, as sent
     const char* post = "none";
-    std::string chaos;               // what a misbehaving bus did to it
-    std::string hold;                // held by hang= or late=: "never", or "Ns"
+    std::string chaos;  // what a misbehaving bus did to it
+    std::string hold;   // held by hang= or late=: "never", or "Ns"
 };
 
 std::string SrbLine(const Submission& s, std::uint8_t status) {
@@ -138,8 +138,8 @@ std::string SrbLine(const Submission& s, std::uint8_t status) {
         handle = Format(" to=0x%llx", (unsigned long long)(std::uintptr_t)a.SRB_ToAbort);
     }
     std::string line = Format(
-        "srb cmd=%02x ha=%u tgt=%u lun=%u flags=%02x buflen=%u senselen=%u cdblen=%u cdb=",
-        cmd, s.raw[2], tgt, lun, s.raw[3], buflen, senselen, cdblen);
+        "srb cmd=%02x ha=%u tgt=%u lun=%u flags=%02x buflen=%u senselen=%u cdblen=%u cdb=", cmd,
+        s.raw[2], tgt, lun, s.raw[3], buflen, senselen, cdblen);
     line += cdb + " post=" + s.post + handle + Format(" status=%02x", status) +
             " raw=" + Hex(s.raw.data(), s.raw.size());
     if (!s.data.empty()) line += " data=" + Hex(s.data.data(), s.data.size());
@@ -165,7 +165,8 @@ Submission Capture(const void* srb, std::size_t len) {
 std::uint32_t HaInquiry(SRB_HAInquiry* srb) {
     Submission s = Capture(srb, sizeof *srb);
     const auto& adapters = lib->bus.adapters;
-    if (lib->malformed || !lib->bus.AdapterPresent(srb->SRB_HaId)) return Finish(srb, s, SS_INVALID_HA);
+    if (lib->malformed || !lib->bus.AdapterPresent(srb->SRB_HaId))
+        return Finish(srb, s, SS_INVALID_HA);
     const simaspi::Adapter& a = adapters[srb->SRB_HaId];
     if (a.fail) return Finish(srb, s, SS_ERR);
     srb->HA_Count = std::uint8_t(lib->bus.AdapterCount());
@@ -244,7 +245,8 @@ std::uint8_t Complete(SRB_ExecSCSICmd* srb, Submission& s, bool signal = true) {
         srb->SRB_HaStat = 0;
         srb->SRB_TargStat = status == SS_ERR ? 0x02 : 0x00;  // CHECK CONDITION
         if (status == SS_ERR)
-            simaspi::WriteSense(o, srb->SenseArea, std::min<std::size_t>(in.SRB_SenseLen, SENSE_AREA_LEN));
+            simaspi::WriteSense(o, srb->SenseArea,
+                                std::min<std::size_t>(in.SRB_SenseLen, SENSE_AREA_LEN));
         if (o.changed) WriteState();
         srb->SRB_Status = status;
         Log(SrbLine(s, status));
@@ -352,7 +354,8 @@ std::uint32_t Exec(SRB_ExecSCSICmd* srb) {
 // late= is past recall, and any other has completed already.
 std::uint32_t Abort(SRB_Abort* srb) {
     Submission s = Capture(srb, sizeof *srb);
-    if (lib->malformed || !lib->bus.AdapterPresent(srb->SRB_HaId)) return Finish(srb, s, SS_INVALID_HA);
+    if (lib->malformed || !lib->bus.AdapterPresent(srb->SRB_HaId))
+        return Finish(srb, s, SS_INVALID_HA);
     return Finish(srb, s, SS_ABORT_FAIL);
 }
 
@@ -362,10 +365,10 @@ extern "C" {
 
 std::uint32_t __cdecl GetASPI32SupportInfo(void) {
     TakeControl();
-    std::uint32_t word = lib->malformed
-        ? MakeSupportWord(SS_NO_ADAPTERS, 0)
-        : MakeSupportWord(lib->bus.status, std::uint8_t(lib->bus.AdapterCount())) |
-              (std::uint32_t(lib->bus.supportHigh) << 16);
+    std::uint32_t word =
+        lib->malformed ? MakeSupportWord(SS_NO_ADAPTERS, 0)
+                       : MakeSupportWord(lib->bus.status, std::uint8_t(lib->bus.AdapterCount())) |
+                             (std::uint32_t(lib->bus.supportHigh) << 16);
     Guard g;
     Log(Format("call=GetASPI32SupportInfo result=0x%04x", unsigned(word)));
     return word;

@@ -16,7 +16,7 @@ using simtest::SimBus;
 namespace {
 
 const char* const kEntryNames[] = {
-    "GetASPI32SupportInfo", "SendASPI32Command", "GetASPI32Buffer",
+    "GetASPI32SupportInfo", "SendASPI32Command",      "GetASPI32Buffer",
     "FreeASPI32Buffer",     "TranslateASPI32Address", "GetASPI32DLLVersion",
     "ScsiRescan",           "RegisterASPI32Client",   "ReScanAdapters",
 };
@@ -201,11 +201,15 @@ TEST(Unload, DestructorFreesTheLibrary) {
 
 // The status byte of the support word decides; the count byte alone does not.
 TEST(AdapterCount, StatusOtherThanSuccessReadsAsNone) {
-    struct Case { const char* status; const char* adapters; int expected; };
+    struct Case {
+        const char* status;
+        const char* adapters;
+        int expected;
+    };
     const Case cases[] = {
-        {"0x01", "3", 3},   {"0x01", "0", 0},   {"0x01", "255", 255},
-        {"0x00", "3", 0},   {"0x04", "3", 0},   {"0xe8", "0", 0},
-        {"0xe8", "5", 0},   {"0x81", "1", 0},   {"0xff", "255", 0},
+        {"0x01", "3", 3}, {"0x01", "0", 0}, {"0x01", "255", 255},
+        {"0x00", "3", 0}, {"0x04", "3", 0}, {"0xe8", "0", 0},
+        {"0xe8", "5", 0}, {"0x81", "1", 0}, {"0xff", "255", 0},
     };
     for (const Case& c : cases) {
         SimBus sim(std::string("[bus]\nstatus=") + c.status + "\nadapters=" + c.adapters +

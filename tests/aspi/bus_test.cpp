@@ -86,15 +86,14 @@ TEST_F(Bus, InquireAdapterFillsTheRecordAndTrimsItsTexts) {
     EXPECT_EQ(0xFFFFFFFFu, info.maxTransferLength);
     const auto requests = sim.Requests();
     ASSERT_EQ(1u, requests.size());
-    Matches(requests[0]["raw"],
-            "00 00 03 00 00000000 00 00" + std::string(48 * 2, '0') + "0000");
+    Matches(requests[0]["raw"], "00 00 03 00 00000000 00 00" + std::string(48 * 2, '0') + "0000");
 }
 
 TEST_F(Bus, InquireAdapterFailureLeavesTheRecord) {
     HostAdapterInfo info;
     std::memset(&info, 0xAB, sizeof info);
-    EXPECT_EQ(0, bus.InquireAdapter(2, info));   // injected failure
-    EXPECT_EQ(0, bus.InquireAdapter(4, info));   // no such adapter
+    EXPECT_EQ(0, bus.InquireAdapter(2, info));  // injected failure
+    EXPECT_EQ(0, bus.InquireAdapter(4, info));  // no such adapter
     for (std::size_t i = 0; i < sizeof info; ++i)
         ASSERT_EQ(0xAB, reinterpret_cast<unsigned char*>(&info)[i]) << i;
 }
@@ -102,8 +101,8 @@ TEST_F(Bus, InquireAdapterFailureLeavesTheRecord) {
 TEST_F(Bus, DeviceTypes) {
     EXPECT_EQ(5, bus.GetDeviceType(0, 0, 0));
     EXPECT_EQ(0x1F, bus.GetDeviceType(0, 1, 0));
-    EXPECT_EQ(-1, bus.GetDeviceType(0, 3, 0));   // empty address
-    EXPECT_EQ(-1, bus.GetDeviceType(9, 0, 0));   // no such adapter
+    EXPECT_EQ(-1, bus.GetDeviceType(0, 3, 0));  // empty address
+    EXPECT_EQ(-1, bus.GetDeviceType(9, 0, 0));  // no such adapter
 
     DeviceTypeName name{77, "untouched"};
     EXPECT_EQ(1, bus.GetDeviceTypeName(0, 4, 0, name));
@@ -141,9 +140,9 @@ TEST_F(Bus, InquireDeviceSendsTheExactBlock) {
     // SRB_Cmd 02, flags 48, buffer 255 bytes, sense 14, CDB 12 00 00 00 FF 00;
     // ?? are the buffer pointer and the completion event.
     Matches(requests[0]["raw"],
-            "02 00 00 48 00000000 00 00 0000 ff000000" + simtest::AnyPointer() +
-            "0e 06 00 00" + simtest::AnyPointer() + std::string(20 * 2, '0') +
-            "12 00 00 00 ff 00 00000000000000000000" + std::string(16 * 2, '0'));
+            "02 00 00 48 00000000 00 00 0000 ff000000" + simtest::AnyPointer() + "0e 06 00 00" +
+                simtest::AnyPointer() + std::string(20 * 2, '0') +
+                "12 00 00 00 ff 00 00000000000000000000" + std::string(16 * 2, '0'));
     EXPECT_EQ("event", requests[0]["post"]);
 }
 
@@ -151,26 +150,26 @@ TEST_F(Bus, InquireDeviceTrimsTheIdentity) {
     DeviceIdentity id;
     std::memset(&id, 0, sizeof id);
     ASSERT_EQ(1, bus.InquireDevice(0, 0, 0, id));
-    EXPECT_STREQ("ABC", id.vendor);                  // three letters and five blanks
-    EXPECT_STREQ("0123456789ABCDEF", id.product);    // all sixteen, no blank
+    EXPECT_STREQ("ABC", id.vendor);                // three letters and five blanks
+    EXPECT_STREQ("0123456789ABCDEF", id.product);  // all sixteen, no blank
     EXPECT_STREQ("1.0", id.revision);
 
     std::memset(&id, 0, sizeof id);
     ASSERT_EQ(1, bus.InquireDevice(0, 2, 0, id));
-    EXPECT_STREQ("TWO WORD", id.vendor);             // inner blank kept, eight bytes
+    EXPECT_STREQ("TWO WORD", id.vendor);  // inner blank kept, eight bytes
     EXPECT_STREQ("BIG DISK", id.product);
     EXPECT_STREQ("A B", id.revision);
 
     std::memset(&id, 0, sizeof id);
     ASSERT_EQ(1, bus.InquireDevice(0, 5, 0, id));
-    EXPECT_STREQ("\x83\x65\x83\x58", id.vendor);     // bytes above 7Fh pass unchanged
+    EXPECT_STREQ("\x83\x65\x83\x58", id.vendor);  // bytes above 7Fh pass unchanged
 }
 
 TEST_F(Bus, InquireDeviceFailureLeavesTheRecord) {
     DeviceIdentity id;
     std::memset(&id, 0x5A, sizeof id);
-    EXPECT_EQ(0, bus.InquireDevice(0, 4, 0, id));    // injected failure
-    EXPECT_EQ(0, bus.InquireDevice(0, 6, 0, id));    // nobody there
+    EXPECT_EQ(0, bus.InquireDevice(0, 4, 0, id));  // injected failure
+    EXPECT_EQ(0, bus.InquireDevice(0, 6, 0, id));  // nobody there
     for (std::size_t i = 0; i < sizeof id; ++i)
         ASSERT_EQ(0x5A, reinterpret_cast<unsigned char*>(&id)[i]) << i;
 }
@@ -178,15 +177,15 @@ TEST_F(Bus, InquireDeviceFailureLeavesTheRecord) {
 TEST_F(Bus, TestUnitReadySendsTheExactBlock) {
     sim.ClearLog();
     EXPECT_EQ(1, bus.TestUnitReady(0, 0, 0));
-    EXPECT_EQ(0, bus.TestUnitReady(0, 4, 0));        // injected failure
-    EXPECT_EQ(0, bus.TestUnitReady(0, 6, 0));        // nobody there
+    EXPECT_EQ(0, bus.TestUnitReady(0, 4, 0));  // injected failure
+    EXPECT_EQ(0, bus.TestUnitReady(0, 6, 0));  // nobody there
     const auto requests = sim.Requests();
     ASSERT_EQ(3u, requests.size());
     // No direction bit, no buffer (length 0, null pointer), sense 14, 6-byte CDB of zeros.
-    Matches(requests[0]["raw"],
-            "02 00 00 40 00000000 00 00 0000 00000000" + simtest::NullPointer() +
-            "0e 06 00 00" + simtest::AnyPointer() + std::string(20 * 2, '0') +
-            std::string(16 * 2, '0') + std::string(16 * 2, '0'));
+    Matches(requests[0]["raw"], "02 00 00 40 00000000 00 00 0000 00000000" +
+                                    simtest::NullPointer() + "0e 06 00 00" + simtest::AnyPointer() +
+                                    std::string(20 * 2, '0') + std::string(16 * 2, '0') +
+                                    std::string(16 * 2, '0'));
     EXPECT_EQ("01", requests[0]["status"]);
     EXPECT_NE("01", requests[1]["status"]);
     EXPECT_EQ("82", requests[2]["status"]);  // SS_NO_DEVICE
@@ -206,15 +205,16 @@ TEST(Unbound, EveryQueryFails) {
 }
 
 TEST(TrimTrailingBlanks, Cases) {
-    struct Case { const char* field; std::uint32_t width; const char* expected; };
+    struct Case {
+        const char* field;
+        std::uint32_t width;
+        const char* expected;
+    };
     const Case cases[] = {
-        {"ABC     ", 8, "ABC"},
-        {"ABCDEFGH", 8, "ABCDEFGH"},
-        {"A B     ", 8, "A B"},
-        {"        ", 8, ""},
-        {"AB \0 \0  ", 8, "AB"},        // NULs among the blanks are passed over
-        {"AB  ", 0, "AB  "},            // width 0 touches nothing
-        {"AB  CD  ", 4, "AB"},          // only the first width bytes count
+        {"ABC     ", 8, "ABC"}, {"ABCDEFGH", 8, "ABCDEFGH"}, {"A B     ", 8, "A B"},
+        {"        ", 8, ""},    {"AB \0 \0  ", 8, "AB"},  // NULs among the blanks are passed over
+        {"AB  ", 0, "AB  "},                              // width 0 touches nothing
+        {"AB  CD  ", 4, "AB"},                            // only the first width bytes count
     };
     for (const Case& c : cases) {
         char field[16] = {};
@@ -256,12 +256,13 @@ std::string Join(const std::vector<std::string>& v) {
 TEST_F(Bus, WalkVisitsEveryTargetOfEveryAdapter) {
     Recorder r;
     EXPECT_TRUE(WalkBus(bus, r));
-    EXPECT_EQ("adapter 0,0:0,0:1,0:2,0:3,0:4,0:5,0:6,0:7,done 0,"
-              "adapter 1,done 1,"                      // maxTargets 0: no target
-              "fail 2,"
-              "adapter 3,3:0,3:1,3:2,3:3,3:4,3:5,3:6,3:7,3:8,3:9,3:10,3:11,3:12,3:13,3:14,"
-              "3:15,done 3,",
-              Join(r.events));
+    EXPECT_EQ(
+        "adapter 0,0:0,0:1,0:2,0:3,0:4,0:5,0:6,0:7,done 0,"
+        "adapter 1,done 1,"  // maxTargets 0: no target
+        "fail 2,"
+        "adapter 3,3:0,3:1,3:2,3:3,3:4,3:5,3:6,3:7,3:8,3:9,3:10,3:11,3:12,3:13,3:14,"
+        "3:15,done 3,",
+        Join(r.events));
 }
 
 TEST_F(Bus, WalkStopsWhenTheVisitorSaysSo) {

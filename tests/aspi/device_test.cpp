@@ -38,9 +38,10 @@ std::string ExecBlock(unsigned target, unsigned flags, unsigned bufLen, unsigned
     cdbArea.erase(std::remove(cdbArea.begin(), cdbArea.end(), ' '), cdbArea.end());
     const int cdbLen = static_cast<int>(cdbArea.size() / 2);
     cdbArea += Zeros(16 - cdbLen);
-    return "02 00 " + Byte(adapter) + Byte(flags) + Zeros(4) + Byte(target) + Byte(lun) + "0000" + Le32(bufLen) +
-           (bufLen ? simtest::AnyPointer() : simtest::NullPointer()) + Byte(senseLen) + Byte(cdbLen) +
-           "0000" + simtest::AnyPointer() + Zeros(20) + cdbArea + Zeros(16);
+    return "02 00 " + Byte(adapter) + Byte(flags) + Zeros(4) + Byte(target) + Byte(lun) + "0000" +
+           Le32(bufLen) + (bufLen ? simtest::AnyPointer() : simtest::NullPointer()) +
+           Byte(senseLen) + Byte(cdbLen) + "0000" + simtest::AnyPointer() + Zeros(20) + cdbArea +
+           Zeros(16);
 }
 
 void ExpectBlock(const simtest::LogLine& line, const std::string& pattern) {
@@ -162,14 +163,20 @@ TEST_F(Drive, NoBusNoCommand) {
 // --- device classes ---------------------------------------------------------
 
 TEST_F(Drive, RemovableClassesAndCdrom) {
-    Bind("[adapter.0]\ntargets=16\n"
-         "[device.0.0]\ntype=0\n[device.0.1]\ntype=1\n[device.0.2]\ntype=2\n"
-         "[device.0.3]\ntype=3\n[device.0.4]\ntype=4\n[device.0.5]\ntype=5\n"
-         "[device.0.6]\ntype=6\n[device.0.8]\ntype=7\n[device.0.9]\ntype=8\n"
-         "[device.0.10]\ntype=9\n[device.0.11]\ntype=0x1f\n");
-    const struct { int target; int removable; int cdrom; } cases[] = {
-        {0, 0, 0}, {1, 1, 0}, {2, 0, 0}, {3, 0, 0}, {4, 1, 0}, {5, 1, 1}, {6, 0, 0},
-        {7, 0, 0} /* no device */, {8, 1, 0}, {9, 1, 0}, {10, 0, 0}, {11, 0, 0},
+    Bind(
+        "[adapter.0]\ntargets=16\n"
+        "[device.0.0]\ntype=0\n[device.0.1]\ntype=1\n[device.0.2]\ntype=2\n"
+        "[device.0.3]\ntype=3\n[device.0.4]\ntype=4\n[device.0.5]\ntype=5\n"
+        "[device.0.6]\ntype=6\n[device.0.8]\ntype=7\n[device.0.9]\ntype=8\n"
+        "[device.0.10]\ntype=9\n[device.0.11]\ntype=0x1f\n");
+    const struct {
+        int target;
+        int removable;
+        int cdrom;
+    } cases[] = {
+        {0, 0, 0}, {1, 1, 0}, {2, 0, 0},  {3, 0, 0},
+        {4, 1, 0}, {5, 1, 1}, {6, 0, 0},  {7, 0, 0} /* no device */,
+        {8, 1, 0}, {9, 1, 0}, {10, 0, 0}, {11, 0, 0},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.removable, drive.IsRemovableType(0, c.target, 0)) << "target " << c.target;
@@ -180,8 +187,9 @@ TEST_F(Drive, RemovableClassesAndCdrom) {
 // --- speeds -----------------------------------------------------------------
 
 TEST_F(Drive, ReadSpeedsComeFromPageTwoA) {
-    Bind("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816\ncurrent_speed=1408\n"
-         "[device.0.3]\ntype=5\nfail=modesense2a\n");
+    Bind(
+        "[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816\ncurrent_speed=1408\n"
+        "[device.0.3]\ntype=5\nfail=modesense2a\n");
     std::uint16_t current = 0, maximum = 0;
     ASSERT_EQ(1, drive.GetReadSpeeds(0, 2, 0, current, maximum));
     EXPECT_EQ(1408, current);
@@ -230,8 +238,9 @@ TEST_P(Probe, FindsEachSpeedOnceInOrderAndRestoresTheSpeed) {
 INSTANTIATE_TEST_SUITE_P(Completion, Probe, ::testing::Values("sync", "async"));
 
 TEST_F(Drive, ProbeOfANearestRoundingDriveStoresNoRepeatsInARow) {
-    Bind("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816,4224,5632,7056\n"
-         "speed_policy=nearest\n");
+    Bind(
+        "[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816,4224,5632,7056\n"
+        "speed_policy=nearest\n");
     std::uint16_t list[32] = {};
     const std::uint32_t count = drive.ProbeSpeeds(0, 2, 0, list, 32);
     const std::uint16_t expected[] = {704, 1408, 2816, 4224, 5632, 7056};
@@ -341,7 +350,7 @@ TEST_F(Drive, ProbeOfTheFastestDriveNeverAsksForAWrappedSpeed) {
     ASSERT_EQ(1u, drive.ProbeSpeeds(0, 2, 0, list, 4));
     EXPECT_EQ(65535, list[0]);
     const auto cdbs = SetSpeedCdbs(*sim);
-    ASSERT_EQ(374u, cdbs.size());  // x = 1..373, then the restore
+    ASSERT_EQ(374u, cdbs.size());                      // x = 1..373, then the restore
     EXPECT_EQ("bb00ffc0ffff000000000000", cdbs[371]);  // 372 x 176 = 65472
     EXPECT_EQ("bb00ffffffff000000000000", cdbs[372]);  // 373 x 176 is past 16 bits
 }
@@ -351,8 +360,7 @@ TEST(Conversions, SpeedToFactorRoundsHalvesUpForEverySixteenBitSpeed) {
         // Nearest integer to k / 176 with halves up, in exact integer terms:
         // the q with 2k in [176(2q - 1), 176(2q + 1)).
         const std::uint32_t q = CdromDevice::SpeedToFactor(k);
-        ASSERT_TRUE(2 * k + 176 >= 176 * 2 * q && 2 * k < 176 * (2 * q + 1))
-            << k << " -> " << q;
+        ASSERT_TRUE(2 * k + 176 >= 176 * 2 * q && 2 * k < 176 * (2 * q + 1)) << k << " -> " << q;
     }
     EXPECT_EQ(0u, CdromDevice::SpeedToFactor(0));
     EXPECT_EQ(0u, CdromDevice::SpeedToFactor(87));
@@ -371,8 +379,8 @@ TEST(Conversions, SpeedToFactorRoundsHalvesUpForEverySixteenBitSpeed) {
 }
 
 TEST(Conversions, SpinDownNames) {
-    const char* expected[] = {"Default", "125msec", "250msec", "500msec", "1sec",  "2sec",
-                              "4sec",    "8sec",    "16sec",   "32sec",   "1min",  "2min",
+    const char* expected[] = {"Default", "125msec", "250msec", "500msec", "1sec", "2sec",
+                              "4sec",    "8sec",    "16sec",   "32sec",   "1min", "2min",
                               "4min",    "8min",    "16min",   "32min"};
     for (unsigned c = 0; c < 16; ++c) EXPECT_STREQ(expected[c], CdromDevice::SpinDownName(c));
     EXPECT_EQ(nullptr, CdromDevice::SpinDownName(16));
@@ -384,15 +392,25 @@ TEST(Conversions, SpinDownNames) {
 // --- lock, tray, spin-down --------------------------------------------------
 
 TEST_F(Drive, LockStateBits) {
-    Bind("[adapter.0]\ntargets=8\n"
-         "[device.0.1]\ntype=5\nlockable=1\nlocked=1\n"
-         "[device.0.2]\ntype=5\nlockable=1\nlocked=0\n"
-         "[device.0.3]\ntype=5\nlockable=0\n"
-         "[device.0.4]\ntype=5\npages=0d\n"
-         "[device.0.5]\ntype=1\n"
-         "[device.0.7]\ntype=5\nlockable=0\nlocked=1\n");
-    const struct { int target; int result; int locked; } cases[] = {
-        {1, 1, 1}, {2, 1, 0}, {3, 0, 0}, {4, 0, 0} /* no page 2Ah */, {5, 0, 0}, {6, 0, 0},
+    Bind(
+        "[adapter.0]\ntargets=8\n"
+        "[device.0.1]\ntype=5\nlockable=1\nlocked=1\n"
+        "[device.0.2]\ntype=5\nlockable=1\nlocked=0\n"
+        "[device.0.3]\ntype=5\nlockable=0\n"
+        "[device.0.4]\ntype=5\npages=0d\n"
+        "[device.0.5]\ntype=1\n"
+        "[device.0.7]\ntype=5\nlockable=0\nlocked=1\n");
+    const struct {
+        int target;
+        int result;
+        int locked;
+    } cases[] = {
+        {1, 1, 1},
+        {2, 1, 0},
+        {3, 0, 0},
+        {4, 0, 0} /* no page 2Ah */,
+        {5, 0, 0},
+        {6, 0, 0},
         {7, 0, 1} /* the state bit stands on its own */,
     };
     for (const auto& c : cases) {
@@ -434,8 +452,9 @@ TEST_F(Drive, OtherRemovableClassesOpenAndLock) {
 }
 
 TEST_F(Drive, InactivityTimerRoundTrip) {
-    Bind("[adapter.0]\n[device.0.2]\ntype=5\ninactivity=3\n"
-         "[device.0.3]\ntype=5\npages=2a\n");
+    Bind(
+        "[adapter.0]\n[device.0.2]\ntype=5\ninactivity=3\n"
+        "[device.0.3]\ntype=5\npages=2a\n");
     std::uint8_t code = 0;
     ASSERT_EQ(1, drive.GetInactivityTimer(0, 2, 0, code));
     EXPECT_EQ(3, code);
@@ -474,7 +493,8 @@ TEST_F(Drive, ModePagesAreFoundWhereTheReplySaysTheyAre) {
     };
     for (const auto& c : cases) {
         Bind(std::string("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816\n"
-                         "current_speed=1408\nlocked=1\ninactivity=3\n") + c.keys);
+                         "current_speed=1408\nlocked=1\ninactivity=3\n") +
+             c.keys);
         std::uint16_t current = 77, maximum = 77;
         EXPECT_EQ(c.speeds, drive.GetReadSpeeds(0, 2, 0, current, maximum)) << c.keys;
         EXPECT_EQ(c.current, current) << c.keys;
@@ -487,7 +507,6 @@ TEST_F(Drive, ModePagesAreFoundWhereTheReplySaysTheyAre) {
         EXPECT_EQ(c.code, code) << c.keys;
     }
 }
-
 
 namespace {
 
@@ -525,15 +544,29 @@ TEST_F(Drive, CommandsOfTheDvdEraSendTheirExactBlocks) {
     ExpectBlock(r[3], ExecBlock(4, 0x48, 256, 14, "5a 00 1a 00 00 00 00 01 00 00 00 00"));
     ExpectBlock(r[4], ExecBlock(4, 0x50, 20, 14, "55 10 00 00 00 00 00 00 14 00 00 00"));
     // The whole medium, 9000 kB in 1000 ms, read and write.
-    EXPECT_EQ("00000000" "00000000" "ffffffff" "00002328" "000003e8" "00002328" "000003e8", r[2]["data"]);
+    EXPECT_EQ(
+        "00000000"
+        "00000000"
+        "ffffffff"
+        "00002328"
+        "000003e8"
+        "00002328"
+        "000003e8",
+        r[2]["data"]);
     // Idle 20 s kept, standby 2 min.
-    EXPECT_EQ("0000000000000000" "1a0a0003" "000000c8" "000004b0", r[4]["data"]);
+    EXPECT_EQ(
+        "0000000000000000"
+        "1a0a0003"
+        "000000c8"
+        "000004b0",
+        r[4]["data"]);
 
     EXPECT_EQ(0x0040, config.profile);
     EXPECT_TRUE(config.powerManagement);
     EXPECT_TRUE(config.streaming);
     // Distinct read speeds, slowest first; none of factor 0.
-    EXPECT_EQ((std::vector<std::uint16_t>{4500, 9000, 18000}), std::vector<std::uint16_t>(list, list + 3));
+    EXPECT_EQ((std::vector<std::uint16_t>{4500, 9000, 18000}),
+              std::vector<std::uint16_t>(list, list + 3));
     EXPECT_EQ(scsi::POWER_IDLE | scsi::POWER_STANDBY, power.flags);
     EXPECT_EQ(200u, power.idleTimer);
     EXPECT_EQ(0x3B33, media);  // reads CD and DVD, writes CD and DVD
@@ -566,7 +599,10 @@ TEST_F(Drive, ADriveOfTheCdRomEraAnswersNoneOfThem) {
 }
 
 TEST(Conversions, ProfilesAndStandbyTimers) {
-    const struct { std::uint16_t profile; MediumKind kind; } kinds[] = {
+    const struct {
+        std::uint16_t profile;
+        MediumKind kind;
+    } kinds[] = {
         {0x0000, MediumKind::None}, {0x0007, MediumKind::None}, {0x0008, MediumKind::Cd},
         {0x000A, MediumKind::Cd},   {0x000B, MediumKind::None}, {0x0010, MediumKind::Dvd},
         {0x002B, MediumKind::Dvd},  {0x002C, MediumKind::None}, {0x0040, MediumKind::Bd},
@@ -575,7 +611,8 @@ TEST(Conversions, ProfilesAndStandbyTimers) {
     for (const auto& k : kinds) EXPECT_EQ(k.kind, KindOfProfile(k.profile)) << k.profile;
 
     // At least the time each code names, in 100 ms units.
-    const std::uint32_t timers[16] = {0, 2, 3, 5, 10, 20, 40, 80, 160, 320, 600, 1200, 2400, 4800, 9600, 19200};
+    const std::uint32_t timers[16] = {0,   2,   3,   5,    10,   20,   40,   80,
+                                      160, 320, 600, 1200, 2400, 4800, 9600, 19200};
     for (std::uint32_t code = 0; code < 16; ++code) {
         EXPECT_EQ(timers[code], CdromDevice::StandbyTimerOfCode(code)) << code;
         EXPECT_EQ(code, CdromDevice::CodeOfStandbyTimer(timers[code])) << code;
@@ -607,8 +644,9 @@ void ExpectSentTwice(const std::vector<simtest::LogLine>& r, const std::string& 
 // A new disc before each command: the command meets the drive's unit
 // attention, goes out once more as the same block and does its work.
 TEST_F(Drive, ACommandMetByAUnitAttentionIsSentOnceMore) {
-    Bind("[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816,4224,5632,7056\n"
-         "current_speed=1408\n");
+    Bind(
+        "[adapter.0]\n[device.0.2]\ntype=5\nspeeds=704,1408,2816,4224,5632,7056\n"
+        "current_speed=1408\n");
     std::uint16_t current = 0, maximum = 0;
     std::uint8_t code = 0xEE;
     const std::string senseTwoA = "5a 00 2a 00 00 00 00 01 00 00 00 00";
@@ -652,9 +690,10 @@ TEST_F(Drive, ACommandMetByAUnitAttentionIsSentOnceMore) {
 // Only one more try: a second unit attention, or any other answer to the
 // second block, is what the command gets.
 TEST_F(Drive, TheSecondAnswerStands) {
-    Bind("[bus]\ncompletion=async\n[adapter.0]\n"
-         "[device.0.2]\ntype=5\ncurrent_speed=1408\nattention=reset,medium\n"
-         "[device.0.3]\ntype=5\ntray=open\nattention=medium\n");
+    Bind(
+        "[bus]\ncompletion=async\n[adapter.0]\n"
+        "[device.0.2]\ntype=5\ncurrent_speed=1408\nattention=reset,medium\n"
+        "[device.0.3]\ntype=5\ntray=open\nattention=medium\n");
     EXPECT_EQ("29,28", sim->StateField("0:2:0", "attention"));
     const std::string setSpeed = ExecBlock(2, 0x50, 0, 14, "bb 00 0b 00 ff ff 00 00 00 00 00 00");
     EXPECT_EQ(0, drive.SetReadSpeed(0, 2, 0, 2816));
@@ -676,10 +715,14 @@ TEST_F(Drive, TheSecondAnswerStands) {
 // Other failures go out once; INQUIRY passes a unit attention by; a command
 // that asks for no sense bytes cannot tell one and fails.
 TEST_F(Drive, OnlyAUnitAttentionIsSentAgain) {
-    Bind("[adapter.0]\n[device.0.2]\ntype=5\nfail=setspeed\n[device.0.3]\ntype=5\ntray=open\n"
-         "[device.0.4]\ntype=5\ncd_speed=refuse\n[device.0.5]\ntype=5\nattention=medium\n");
+    Bind(
+        "[adapter.0]\n[device.0.2]\ntype=5\nfail=setspeed\n[device.0.3]\ntype=5\ntray=open\n"
+        "[device.0.4]\ntype=5\ncd_speed=refuse\n[device.0.5]\ntype=5\nattention=medium\n");
     int locked = 7;
-    const struct { const char* name; std::function<int()> send; } once[] = {
+    const struct {
+        const char* name;
+        std::function<int()> send;
+    } once[] = {
         {"hardware error", [&] { return drive.SetReadSpeed(0, 2, 0, 1408); }},
         {"not ready", [&] { return bus.TestUnitReady(0, 3, 0); }},
         {"illegal request", [&] { return drive.SetReadSpeed(0, 4, 0, 1408); }},

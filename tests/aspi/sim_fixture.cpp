@@ -137,7 +137,8 @@ std::string SimBus::StateField(const std::string& address, const std::string& ke
         in >> token;
         if (token != address) continue;
         while (in >> token)
-            if (token.compare(0, key.size() + 1, key + "=") == 0) return token.substr(key.size() + 1);
+            if (token.compare(0, key.size() + 1, key + "=") == 0)
+                return token.substr(key.size() + 1);
     }
     return "(missing)";
 }
@@ -158,7 +159,8 @@ bool SimBus::ControlTaken() const {
 std::string WithoutEvent(const std::string& raw) {
     const std::size_t at = offsetof(aspi::SRB_ExecSCSICmd, SRB_PostProc) * 2;
     std::string text = raw;
-    if (text.size() >= at + sizeof(void*) * 2) text.replace(at, sizeof(void*) * 2, std::string(sizeof(void*) * 2, '-'));
+    if (text.size() >= at + sizeof(void*) * 2)
+        text.replace(at, sizeof(void*) * 2, std::string(sizeof(void*) * 2, '-'));
     return text;
 }
 
@@ -173,16 +175,20 @@ std::vector<std::uint8_t> Hex(const std::string& text) {
 bool MatchesPattern(const std::string& hex, const std::string& pattern, std::string* why) {
     const std::string h = Compact(hex), p = Compact(pattern);
     if (h.size() != p.size()) {
-        if (why) *why = "length " + std::to_string(h.size() / 2) + " bytes, expected " +
-                        std::to_string(p.size() / 2);
+        if (why)
+            *why = "length " + std::to_string(h.size() / 2) + " bytes, expected " +
+                   std::to_string(p.size() / 2);
         return false;
     }
     for (std::size_t i = 0; i + 1 < p.size(); i += 2) {
         if (p.compare(i, 2, "??") == 0) continue;
-        if (std::tolower(static_cast<unsigned char>(h[i])) != std::tolower(static_cast<unsigned char>(p[i])) ||
-            std::tolower(static_cast<unsigned char>(h[i + 1])) != std::tolower(static_cast<unsigned char>(p[i + 1]))) {
-            if (why) *why = "byte " + std::to_string(i / 2) + " is " + h.substr(i, 2) +
-                            ", expected " + p.substr(i, 2);
+        if (std::tolower(static_cast<unsigned char>(h[i])) !=
+                std::tolower(static_cast<unsigned char>(p[i])) ||
+            std::tolower(static_cast<unsigned char>(h[i + 1])) !=
+                std::tolower(static_cast<unsigned char>(p[i + 1]))) {
+            if (why)
+                *why = "byte " + std::to_string(i / 2) + " is " + h.substr(i, 2) + ", expected " +
+                       p.substr(i, 2);
             return false;
         }
     }

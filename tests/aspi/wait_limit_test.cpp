@@ -98,7 +98,8 @@ std::string PointerHex(const void* p) {
     return hex;
 }
 
-const aspi::SRB_ExecSCSICmd* KeptFor(const AspiBus& bus, std::uint8_t adapter, std::uint8_t target) {
+const aspi::SRB_ExecSCSICmd* KeptFor(const AspiBus& bus, std::uint8_t adapter,
+                                     std::uint8_t target) {
     for (std::size_t i = 0; i < bus.AbandonedCount(); ++i) {
         const aspi::SRB_ExecSCSICmd* kept = bus.Abandoned(i);
         if (kept->SRB_HaId == adapter && kept->SRB_Target == target) return kept;
@@ -167,7 +168,12 @@ TEST_F(WaitLimit, ADeviceStillHoldingARequestGetsNothingMore) {
     shared->sim.ClearLog();
 
     // Every command to 0:5:0 fails at once, and none reaches the library.
-    struct Case { scsi::Command command; std::uint8_t lun; std::uint8_t adapter; int expected; };
+    struct Case {
+        scsi::Command command;
+        std::uint8_t lun;
+        std::uint8_t adapter;
+        int expected;
+    };
     const Case cases[] = {
         {scsi::Inquiry(), 0, 0, 0},
         {scsi::TestUnitReady(), 0, 0, 0},
@@ -215,7 +221,8 @@ TEST_F(WaitLimit, ALateCompletionLandsInTheKeptBlockAndFreesTheDevice) {
     const std::size_t abandoned = Bus().AbandonedCount();
 
     // The library completes the request a second after it came.
-    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(static_cast<HANDLE>(kept->SRB_PostProc), RETURN_MS));
+    ASSERT_EQ(WAIT_OBJECT_0,
+              WaitForSingleObject(static_cast<HANDLE>(kept->SRB_PostProc), RETURN_MS));
     EXPECT_EQ(aspi::SS_COMP, kept->SRB_Status);
     EXPECT_EQ(0, std::memcmp(kept->SRB_BufPointer + 8, "SIMDISC ", 8));
     EXPECT_TRUE(AllBytesAre(data, sizeof data, 0xAA)) << "the late completion reached the caller";

@@ -36,10 +36,10 @@ std::string ListingOf(const std::string& busFile) {
 
 TEST(Listing, OneDriveAndTheAdapter) {
     EXPECT_EQ(kBanner +
-              "\n"
-              " HOST ADAPTER #00  MDN:8 MTL:65536\n"
-              "  - #00:[CROM] SIMDISC   CD-ROM DRIVE      1.00\n"
-              "  - #07:[ADPT] ASPI for WIN32              SIMBUS          \n",
+                  "\n"
+                  " HOST ADAPTER #00  MDN:8 MTL:65536\n"
+                  "  - #00:[CROM] SIMDISC   CD-ROM DRIVE      1.00\n"
+                  "  - #07:[ADPT] ASPI for WIN32              SIMBUS          \n",
               ListingOf("[adapter.0]\ntargets=8\nscsi_id=7\nmax_transfer=65536\n"
                         "manager=ASPI for WIN32\nidentifier=SIMBUS\n"
                         "[device.0.0]\ntype=5\nvendor=SIMDISC\nproduct=CD-ROM DRIVE\n"
@@ -48,12 +48,12 @@ TEST(Listing, OneDriveAndTheAdapter) {
 
 TEST(Listing, ShortAndFullFieldsArePadded) {
     EXPECT_EQ(kBanner +
-              "\n"
-              " HOST ADAPTER #00  MDN:4 MTL:0\n"
-              "  - #00:[ADPT]                                             \n"
-              "  - #01:[DISK] A         B                 C   \n"
-              "  - #02:[TAPE] ABCDEFGH  0123456789ABCDEF  WXYZ\n"
-              "  - #03:[COMM????]                                 \n",
+                  "\n"
+                  " HOST ADAPTER #00  MDN:4 MTL:0\n"
+                  "  - #00:[ADPT]                                             \n"
+                  "  - #01:[DISK] A         B                 C   \n"
+                  "  - #02:[TAPE] ABCDEFGH  0123456789ABCDEF  WXYZ\n"
+                  "  - #03:[COMM????]                                 \n",
               ListingOf("[adapter.0]\ntargets=4\nscsi_id=0\nmax_transfer=0\nmanager=\n"
                         "identifier=\n"
                         "[device.0.1]\ntype=0\nvendor=A\nproduct=B\nrevision=C\n"
@@ -64,11 +64,11 @@ TEST(Listing, ShortAndFullFieldsArePadded) {
 
 TEST(Listing, AdapterIdPastTheScannedTargetsComesLast) {
     EXPECT_EQ(kBanner +
-              "\n"
-              " HOST ADAPTER #00  MDN:8 MTL:4096\n"
-              "  - #00:[DISK] V         P                 R   \n"
-              "  - #07:[CROM] V         P                 R   \n"
-              "  - #08:[ADPT] M                           I               \n",
+                  "\n"
+                  " HOST ADAPTER #00  MDN:8 MTL:4096\n"
+                  "  - #00:[DISK] V         P                 R   \n"
+                  "  - #07:[CROM] V         P                 R   \n"
+                  "  - #08:[ADPT] M                           I               \n",
               ListingOf("[adapter.0]\ntargets=8\nscsi_id=8\nmax_transfer=4096\nmanager=M\n"
                         "identifier=I\n"
                         "[device.0.0]\ntype=0\nvendor=V\nproduct=P\nrevision=R\n"
@@ -77,9 +77,9 @@ TEST(Listing, AdapterIdPastTheScannedTargetsComesLast) {
 
 TEST(Listing, NoTargetsToScan) {
     EXPECT_EQ(kBanner +
-              "\n"
-              " HOST ADAPTER #00  MDN:0 MTL:65536\n"
-              "  - #07:[ADPT] M                           I               \n",
+                  "\n"
+                  " HOST ADAPTER #00  MDN:0 MTL:65536\n"
+                  "  - #07:[ADPT] M                           I               \n",
               ListingOf("[adapter.0]\ntargets=0\nscsi_id=7\nmax_transfer=65536\nmanager=M\n"
                         "identifier=I\n"
                         "[device.0.0]\ntype=5\nvendor=V\nproduct=P\nrevision=R\n"));
@@ -87,10 +87,10 @@ TEST(Listing, NoTargetsToScan) {
 
 TEST(Listing, UnnamedTypesAndFailedInquiriesPrintNothing) {
     EXPECT_EQ(kBanner +
-              "\n"
-              " HOST ADAPTER #00  MDN:6 MTL:65536\n"
-              "  - #02:[WORM] V         P                 R   \n"
-              "  - #05:[ADPT] M                           I               \n",
+                  "\n"
+                  " HOST ADAPTER #00  MDN:6 MTL:65536\n"
+                  "  - #02:[WORM] V         P                 R   \n"
+                  "  - #05:[ADPT] M                           I               \n",
               ListingOf("[adapter.0]\ntargets=6\nscsi_id=5\nmax_transfer=65536\nmanager=M\n"
                         "identifier=I\n"
                         "[device.0.0]\ntype=0x1f\nvendor=V\nproduct=P\nrevision=R\n"
@@ -102,11 +102,11 @@ TEST(Listing, UnnamedTypesAndFailedInquiriesPrintNothing) {
 
 TEST(Listing, FailingAdapterKeepsOnlyItsEmptyLine) {
     EXPECT_EQ(kBanner +
-              "\n"
-              "\n"
-              " HOST ADAPTER #01  MDN:1 MTL:-2147483648\n"
-              "  - #00:[OPTI] V         P                 R   \n"
-              "  - #09:[ADPT] M                           I               \n",
+                  "\n"
+                  "\n"
+                  " HOST ADAPTER #01  MDN:1 MTL:-2147483648\n"
+                  "  - #00:[OPTI] V         P                 R   \n"
+                  "  - #09:[ADPT] M                           I               \n",
               ListingOf("[adapter.0]\nfail=1\n"
                         "[adapter.1]\ntargets=1\nscsi_id=9\nmax_transfer=0x80000000\n"
                         "manager=M\nidentifier=I\n"
@@ -117,7 +117,8 @@ TEST(Listing, AdapterNumbersAboveNine) {
     std::string bus = "[bus]\nadapters=12\n";
     std::string expected = kBanner;
     for (int a = 0; a < 12; ++a) {
-        bus += "[adapter." + std::to_string(a) + "]\ntargets=0\nscsi_id=7\nmax_transfer=1\n"
+        bus += "[adapter." + std::to_string(a) +
+               "]\ntargets=0\nscsi_id=7\nmax_transfer=1\n"
                "manager=M\nidentifier=I\n";
         char header[64];
         std::snprintf(header, sizeof header, " HOST ADAPTER #%02d  MDN:0 MTL:1\n", a);
@@ -197,13 +198,15 @@ const char kDefaultListing[] =
 // A console program's standard output is in text mode: each line ends in CR LF.
 TEST(Program, ListsTheBuiltInBus) {
     SimBus sim;  // no bus file: the library's built-in bus
-    const ProgramRun run = RunProgram(simtest::BinDir() + "buslook.exe", Library("simaspi.dll").c_str());
+    const ProgramRun run =
+        RunProgram(simtest::BinDir() + "buslook.exe", Library("simaspi.dll").c_str());
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_EQ(kDefaultListing, run.out);
 }
 
 TEST(Program, MissingLibraryEndsWithCodeZero) {
-    const ProgramRun run = RunProgram(simtest::BinDir() + "buslook.exe", "NO_SUCH_ASPI_LIBRARY.DLL");
+    const ProgramRun run =
+        RunProgram(simtest::BinDir() + "buslook.exe", "NO_SUCH_ASPI_LIBRARY.DLL");
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_EQ("BUSLOOK for ASPI32  by QUILLAN\r\nCreate error.\r\n", run.out);
 }

@@ -82,20 +82,20 @@ TEST_F(AppStateTest, FirstStartTakesTheUsualLibraryAndWritesOnlyItsName) {
     EXPECT_EQ(s.driveCount, 0u);
     EXPECT_TRUE(std::all_of(std::begin(s.skip), std::end(s.skip), [](auto v) { return v == 0; }));
     const auto* driveBytes = reinterpret_cast<const unsigned char*>(s.drives);
-    EXPECT_TRUE(std::all_of(driveBytes, driveBytes + sizeof s.drives, [](auto b) { return b == 0; }));
+    EXPECT_TRUE(
+        std::all_of(driveBytes, driveBytes + sizeof s.drives, [](auto b) { return b == 0; }));
     EXPECT_EQ(s.openCloseTimerId, 0u);
     EXPECT_EQ(s.balloonTimerId, 0u);
     EXPECT_TRUE(std::all_of(std::begin(s.balloonText), std::end(s.balloonText),
                             [](char c) { return c == 0; }));
-    const std::int32_t flags[] = {s.paused,      s.update,          s.mediaControl,
-                                  s.useOpenClose, s.useLock,        s.useKeyboardHook,
-                                  s.swapMenu,    s.balloonAll,      s.balloonAuto,
-                                  s.noErrorMessage};
+    const std::int32_t flags[] = {s.paused,      s.update,          s.mediaControl, s.useOpenClose,
+                                  s.useLock,     s.useKeyboardHook, s.swapMenu,     s.balloonAll,
+                                  s.balloonAuto, s.noErrorMessage};
     for (std::int32_t flag : flags) EXPECT_EQ(flag, 0);
     EXPECT_EQ(s.openCloseTimer, 0u);
     EXPECT_EQ(s.iconType, 0u);
-    CSTR* menus[] = {&s.menuOpen, &s.menuClose, &s.menuEject,
-                     &s.menuOpenClose, &s.menuLock, &s.menuUnlock};
+    CSTR* menus[] = {&s.menuOpen,      &s.menuClose, &s.menuEject,
+                     &s.menuOpenClose, &s.menuLock,  &s.menuUnlock};
     for (CSTR* text : menus) EXPECT_EQ(text->Length(), 0u);
 }
 

@@ -48,7 +48,8 @@ TEST(FontText, RoundTripRestoresTheRecord) {
     EXPECT_EQ(ParseFontText(Format(arial).c_str(), &read), 1);
     EXPECT_TRUE(SameFont(read, arial));
 
-    FontFields extreme{INT_MIN, INT_MAX, -1, 0, INT_MIN, 255, 254, 253, 252, 251, 250, 249, 248, ""};
+    FontFields extreme{INT_MIN, INT_MAX, -1,  0,   INT_MIN, 255, 254,
+                       253,     252,     251, 250, 249,     248, ""};
     std::memset(extreme.faceName, 'W', 31);
     std::string text = Format(extreme);
     EXPECT_LT(text.size(), kFontTextSize);
@@ -184,13 +185,13 @@ TEST(DecimalText, TakesTheDecimalPrefixAndNothingElse) {
         const char* text;
         float value;
     } cases[] = {
-        {"2.5", 2.5f},      {"-0.5", -0.5f},     {"+3", 3.0f},      {"  7.25", 7.25f},
-        {"1e3", 1000.0f},   {"1.5E-1", 0.15f},   {".5", 0.5f},      {"4.", 4.0f},
-        {"12abc", 12.0f},   {"1e", 1.0f},        {"1e+", 1.0f},     {"2.5.6", 2.5f},
-        {"0x1p3", 0.0f},    {"0X10", 0.0f},      {"inf", 0.0f},     {"-INF", 0.0f},
-        {"nan", 0.0f},      {"infinity", 0.0f},  {"1e39", 0.0f},    {"-1e300", 0.0f},
-        {"", 0.0f},         {"-", 0.0f},         {".", 0.0f},       {"e5", 0.0f},
-        {"abc", 0.0f},      {"3.4e38", 3.4e38f},
+        {"2.5", 2.5f},    {"-0.5", -0.5f},     {"+3", 3.0f},   {"  7.25", 7.25f},
+        {"1e3", 1000.0f}, {"1.5E-1", 0.15f},   {".5", 0.5f},   {"4.", 4.0f},
+        {"12abc", 12.0f}, {"1e", 1.0f},        {"1e+", 1.0f},  {"2.5.6", 2.5f},
+        {"0x1p3", 0.0f},  {"0X10", 0.0f},      {"inf", 0.0f},  {"-INF", 0.0f},
+        {"nan", 0.0f},    {"infinity", 0.0f},  {"1e39", 0.0f}, {"-1e300", 0.0f},
+        {"", 0.0f},       {"-", 0.0f},         {".", 0.0f},    {"e5", 0.0f},
+        {"abc", 0.0f},    {"3.4e38", 3.4e38f},
     };
     for (const auto& c : cases) EXPECT_EQ(c.value, ParseDecimalText(c.text)) << c.text;
     EXPECT_EQ(0.0f, ParseDecimalText(nullptr));

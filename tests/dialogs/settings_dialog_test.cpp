@@ -22,8 +22,8 @@
 #include "tray_menu.h"
 #include "version_dialog.h"
 
-using drivetest::CdromSection;
 using drivetest::Cdbs;
+using drivetest::CdromSection;
 using drivetest::ReadSettingsFile;
 using drivetest::StateOf;
 
@@ -34,7 +34,8 @@ namespace {
 // The first answers the factors x4 x8 x16 x24, the last x4 x8 x8.
 std::string ThreeDrives(const std::string& extra = "") {
     return "[bus]\nadapters=2\n[adapter.0]\ntargets=8\n[adapter.1]\ntargets=8\n" +
-           CdromSection(0, 1, "SIMDISC", "CD-ROM A", "1.00", "706,1411,2822,4234", "inactivity=3\n") +
+           CdromSection(0, 1, "SIMDISC", "CD-ROM A", "1.00", "706,1411,2822,4234",
+                        "inactivity=3\n") +
            CdromSection(0, 2, "EMPTYCO", "NO SPEEDS", "0.1", "") +
            CdromSection(1, 3, "OTHERCO", "DVD-ROM B", "2.10", "706,1411,1411", "inactivity=9\n") +
            extra;
@@ -128,13 +129,16 @@ protected:
     }
 
     HWND Open() {
-        dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS),
-                                    nullptr, SettingsDialogProc, reinterpret_cast<LPARAM>(&cdromDevice));
+        dialog =
+            CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS), nullptr,
+                               SettingsDialogProc, reinterpret_cast<LPARAM>(&cdromDevice));
         return dialog;
     }
     HWND Page(int index) const { return settingsState->pages[index]; }
     HWND Item(int page, int id) const { return GetDlgItem(Page(page), id); }
-    bool Checked(int page, int id) const { return IsDlgButtonChecked(Page(page), id) == BST_CHECKED; }
+    bool Checked(int page, int id) const {
+        return IsDlgButtonChecked(Page(page), id) == BST_CHECKED;
+    }
     bool Enabled(int page, int id) const { return IsWindowEnabled(Item(page, id)) != FALSE; }
     void Click(int page, int id) { SendMessageA(Item(page, id), BM_CLICK, 0, 0); }
     int Selected(int page, int id) const {
@@ -151,7 +155,9 @@ protected:
         SendMessageA(dialog, WM_NOTIFY, IDC_SETTINGS_TAB, reinterpret_cast<LPARAM>(&header));
     }
     void Command(int id) { SendMessageA(dialog, WM_COMMAND, id, 0); }
-    void TypeDelay(const char* text) { SetWindowTextA(Item(PAGE_MEDIA, IDC_OPEN_CLOSE_EDIT), text); }
+    void TypeDelay(const char* text) {
+        SetWindowTextA(Item(PAGE_MEDIA, IDC_OPEN_CLOSE_EDIT), text);
+    }
     std::vector<int> VisiblePages() const {
         std::vector<int> out;
         for (int i = 0; i < SETTINGS_PAGE_COUNT; ++i)
@@ -183,7 +189,8 @@ TEST_F(SettingsDialogTest, FrameTabsPagesIconAndPlace) {
         EXPECT_EQ("中 止", Text(GetDlgItem(dialog, IDCANCEL)));
         EXPECT_EQ("バージョン情報", Text(GetDlgItem(dialog, IDC_SETTINGS_VERSION)));
         EXPECT_EQ(GetDlgItem(dialog, IDOK), GetFocus());
-        const LRESULT icon = reinterpret_cast<LRESULT>(style < ICON_COUNT ? appState->icons[style] : nullptr);
+        const LRESULT icon =
+            reinterpret_cast<LRESULT>(style < ICON_COUNT ? appState->icons[style] : nullptr);
         EXPECT_EQ(icon, SendMessageA(dialog, WM_GETICON, ICON_BIG, 0)) << style;
         EXPECT_EQ(icon, SendMessageA(dialog, WM_GETICON, ICON_SMALL, 0)) << style;
         RECT r;
@@ -260,7 +267,8 @@ TEST_F(SettingsDialogTest, CancelAfterChangingEveryPageLeavesEverythingAsItWas) 
 TEST_F(SettingsDialogTest, OkAppliesEveryControlOfEveryPageSavesAndReapplies) {
     Start();
     ASSERT_NE(nullptr, Open());
-    for (int id : {IDC_UPDATE, IDC_SWAP_MENU, IDC_BALLOON_ALL, IDC_BALLOON_AUTO, IDC_NO_ERROR_MESSAGE})
+    for (int id :
+         {IDC_UPDATE, IDC_SWAP_MENU, IDC_BALLOON_ALL, IDC_BALLOON_AUTO, IDC_NO_ERROR_MESSAGE})
         Click(PAGE_COMMON, id);
     Choose(PAGE_COMMON, IDC_ICON_TYPE, 7);
     Choose(PAGE_DRIVE, IDC_DRIVE_SPEED, 2);       // drive 0: x16, was x24
@@ -284,13 +292,15 @@ TEST_F(SettingsDialogTest, OkAppliesEveryControlOfEveryPageSavesAndReapplies) {
     EXPECT_EQ((std::vector<int>{1, 1, 42, 1, 0}),
               (std::vector<int>{s.mediaControl, s.useOpenClose, static_cast<int>(s.openCloseTimer),
                                 s.useLock, s.useKeyboardHook}));
-    EXPECT_EQ((std::vector<std::uint32_t>{0, 0, 2}), (std::vector<std::uint32_t>(s.skip, s.skip + 3)));
+    EXPECT_EQ((std::vector<std::uint32_t>{0, 0, 2}),
+              (std::vector<std::uint32_t>(s.skip, s.skip + 3)));
     EXPECT_EQ(2822, s.drives[0].currentSpeed);
     EXPECT_EQ(10, s.drives[0].spinDown);
     const std::string file = ReadSettingsFile();
-    for (const char* line : {"Update=0\r\n", "SwapMenu=1\r\n", "IconType=7\r\n", "OpenCloseTimer=42\r\n",
-                             "MediaControl=1\r\n", "[CDROM00]\r\nSkip=0\r\n", "Speed=2\r\nSpinDown=0x0a\r\n",
-                             "[CDROM02]\r\nSkip=2\r\n"})
+    for (const char* line :
+         {"Update=0\r\n", "SwapMenu=1\r\n", "IconType=7\r\n", "OpenCloseTimer=42\r\n",
+          "MediaControl=1\r\n", "[CDROM00]\r\nSkip=0\r\n", "Speed=2\r\nSpinDown=0x0a\r\n",
+          "[CDROM02]\r\nSkip=2\r\n"})
         EXPECT_NE(std::string::npos, file.find(line)) << line;
     EXPECT_EQ(std::string::npos, file.find("[CDROM01]"));
     // Read back: only the drive at skip 0 is set again.
@@ -306,30 +316,32 @@ TEST_F(SettingsDialogTest, OkWithoutChangesRewritesTheFileAndSetsTheDrivesAgain)
     ASSERT_NE(nullptr, Open());
     Command(IDOK);
     const std::string file = ReadSettingsFile();
-    EXPECT_NE(std::string::npos, file.find("[CDROM00]\r\nSkip=0\r\nVendor=SIMDISC\r\nProduct=CD-ROM A\r\n"
-                                           "Version=1.00\r\nSpeed=3\r\nSpinDown=0x03\r\n"));
+    EXPECT_NE(std::string::npos,
+              file.find("[CDROM00]\r\nSkip=0\r\nVendor=SIMDISC\r\nProduct=CD-ROM A\r\n"
+                        "Version=1.00\r\nSpeed=3\r\nSpinDown=0x03\r\n"));
     EXPECT_NE(std::string::npos, file.find("[CDROM02]\r\nSkip=0\r\nVendor=OTHERCO\r\n"));
     // Drive 2's current speed is listed twice: the later position is saved.
     EXPECT_NE(std::string::npos, file.find("Speed=2\r\nSpinDown=0x09\r\n"));
-    EXPECT_EQ((std::vector<std::string>{"0:1 bb00108a", "0:1 55100000", "1:3 bb000583",
-                                        "1:3 55100000"}),
-              Applied());
+    EXPECT_EQ(
+        (std::vector<std::string>{"0:1 bb00108a", "0:1 55100000", "1:3 bb000583", "1:3 55100000"}),
+        Applied());
     EXPECT_EQ(0u, boxes->Count());
 }
 
 TEST_F(SettingsDialogTest, CommonPageShowsTheSettingsAndTheEightStyles) {
     Start();
-    const std::vector<std::string> styles = {"メディア 標準",   "メディア カラフル", "メディア シンプル",
-                                             "メディア モノクロ", "ドライブ 標準",   "ドライブ カラフル",
-                                             "ドライブ シンプル", "ドライブ モノクロ"};
-    const int ids[] = {IDC_UPDATE, IDC_SWAP_MENU, IDC_BALLOON_ALL, IDC_BALLOON_AUTO, IDC_NO_ERROR_MESSAGE};
+    const std::vector<std::string> styles = {
+        "メディア 標準", "メディア カラフル", "メディア シンプル", "メディア モノクロ",
+        "ドライブ 標準", "ドライブ カラフル", "ドライブ シンプル", "ドライブ モノクロ"};
+    const int ids[] = {IDC_UPDATE, IDC_SWAP_MENU, IDC_BALLOON_ALL, IDC_BALLOON_AUTO,
+                       IDC_NO_ERROR_MESSAGE};
     const char* texts[] = {"休止状態から復帰したら再設定する", "メニュー表示を左右入れ替える",
-                           "バルーンに全てのデバイスを表示する", "トレイアイコンでバルーンを自動表示する",
-                           "エラーメッセージを抑制する"};
+                           "バルーンに全てのデバイスを表示する",
+                           "トレイアイコンでバルーンを自動表示する", "エラーメッセージを抑制する"};
     struct Case {
         std::int32_t update, swap, all, automatic, quiet;
         std::uint32_t iconType;
-        int selected;     // in the list
+        int selected;          // in the list
         std::uint32_t stored;  // after OK
     } cases[] = {{1, 0, 1, 0, 0, 0, 0, 0}, {0, 1, 0, 1, 1, 7, 7, 7}, {1, 1, 1, 1, 1, 8, -1, 0}};
     for (const Case& c : cases) {
@@ -373,7 +385,8 @@ TEST_F(SettingsDialogTest, LibraryChoice) {
         {"WNASPI32.DLL", full, "WNASPI32.DLL", full, true},
         {"WNASPI32.DLL", "WNASPI32.DLL", "WNASPI32.DLL", "WNASPI32.DLL", false},
         {"WNASPI32.DLL", "WNASPI32.DLL.OLD", "WNASPI32.DLL", "WNASPI32.DLL.OLD", true},
-        {"C:\\aspi\\NEROASPI.DLL", "C:\\aspi\\NEROASPI.DLL2", "NEROASPI.DLL", "C:\\aspi\\NEROASPI.DLL2", true},
+        {"C:\\aspi\\NEROASPI.DLL", "C:\\aspi\\NEROASPI.DLL2", "NEROASPI.DLL",
+         "C:\\aspi\\NEROASPI.DLL2", true},
         {"C:\\aspi\\", "", "", "C:\\aspi\\", false},
     };
     for (const Case& c : cases) {
@@ -387,8 +400,9 @@ TEST_F(SettingsDialogTest, LibraryChoice) {
         EXPECT_EQ(Page(PAGE_COMMON), fileDialog.owner);
         EXPECT_EQ("ASPI32の選択", fileDialog.title);
         std::string filter;
-        for (const char* part : {"ダイナミックリンクライブラリ", "*.DLL", "Adaptec社製", "WNASPI32.DLL", "Nero社製",
-                                 "NEROASPI.DLL", "NexiTech社製", "WNASPINT.DLL", "全てのファイル", "*.*", ""})
+        for (const char* part :
+             {"ダイナミックリンクライブラリ", "*.DLL", "Adaptec社製", "WNASPI32.DLL", "Nero社製",
+              "NEROASPI.DLL", "NexiTech社製", "WNASPINT.DLL", "全てのファイル", "*.*", ""})
             filter += std::string(part) + '\0';
         EXPECT_EQ(filter, fileDialog.filter);
         EXPECT_EQ(1u, fileDialog.filterIndex);
@@ -463,7 +477,7 @@ TEST(SplitPathTest, AtTheLastBackslashThatIsNoTrailByte) {
         {"WNASPI32.DLL", "", "WNASPI32.DLL"},
         {"C:\\aspi\\", "C:\\aspi", ""},
         {"", "", ""},
-        {"C:\\表\\A.DLL", "C:\\表", "A.DLL"},     // 表 is 95 5C
+        {"C:\\表\\A.DLL", "C:\\表", "A.DLL"},  // 表 is 95 5C
         {"C:\\aspi\\表", "C:\\aspi", "表"},
     };
     for (const Case& c : cases) {
@@ -484,10 +498,12 @@ TEST_F(SettingsDialogTest, DrivePageListsDrivesWithSpeedsUnderTheirTableIndexes)
     appState->skip[1] = 1;  // the drive without speeds: never changed here
     appState->skip[2] = 2;
     ASSERT_NE(nullptr, Open());
-    EXPECT_EQ((std::vector<std::string>{"00:01 SIMDISC CD-ROM A 1.00", "01:03 OTHERCO DVD-ROM B 2.10"}),
-              ListTexts(Item(PAGE_DRIVE, IDC_DRIVE_LIST)));
+    EXPECT_EQ(
+        (std::vector<std::string>{"00:01 SIMDISC CD-ROM A 1.00", "01:03 OTHERCO DVD-ROM B 2.10"}),
+        ListTexts(Item(PAGE_DRIVE, IDC_DRIVE_LIST)));
     std::vector<std::string> names;
-    for (std::uint32_t code = 0; code < 16; ++code) names.push_back(CdromDevice::SpinDownName(code));
+    for (std::uint32_t code = 0; code < 16; ++code)
+        names.push_back(CdromDevice::SpinDownName(code));
     EXPECT_EQ("Default", names[0]);
     EXPECT_EQ(names, ListTexts(Item(PAGE_DRIVE, IDC_DRIVE_SPIN_DOWN)));
 
@@ -497,10 +513,11 @@ TEST_F(SettingsDialogTest, DrivePageListsDrivesWithSpeedsUnderTheirTableIndexes)
         bool disabled, hidden, speedEnabled, hiddenEnabled;
     };
     auto shown = [&] {
-        return Shown{ListTexts(Item(PAGE_DRIVE, IDC_DRIVE_SPEED)), Selected(PAGE_DRIVE, IDC_DRIVE_SPEED),
-                     Selected(PAGE_DRIVE, IDC_DRIVE_SPIN_DOWN), Checked(PAGE_DRIVE, IDC_DRIVE_DISABLED),
-                     Checked(PAGE_DRIVE, IDC_DRIVE_HIDDEN), Enabled(PAGE_DRIVE, IDC_DRIVE_SPEED),
-                     Enabled(PAGE_DRIVE, IDC_DRIVE_HIDDEN)};
+        return Shown{
+            ListTexts(Item(PAGE_DRIVE, IDC_DRIVE_SPEED)), Selected(PAGE_DRIVE, IDC_DRIVE_SPEED),
+            Selected(PAGE_DRIVE, IDC_DRIVE_SPIN_DOWN),    Checked(PAGE_DRIVE, IDC_DRIVE_DISABLED),
+            Checked(PAGE_DRIVE, IDC_DRIVE_HIDDEN),        Enabled(PAGE_DRIVE, IDC_DRIVE_SPEED),
+            Enabled(PAGE_DRIVE, IDC_DRIVE_HIDDEN)};
     };
     auto expect = [&](const Shown& want, const char* where) {
         const Shown got = shown();
@@ -544,8 +561,9 @@ TEST_F(SettingsDialogTest, DrivePageListsDrivesWithSpeedsUnderTheirTableIndexes)
     EXPECT_EQ(1411, appState->drives[0].currentSpeed);
     EXPECT_EQ(706, appState->drives[2].currentSpeed);
     EXPECT_EQ(15, appState->drives[2].spinDown);
-    EXPECT_EQ((std::vector<std::string>{"0:1 bb000583", "0:1 55100000", "1:3 bb0002c2", "1:3 55100000"}),
-              Applied());
+    EXPECT_EQ(
+        (std::vector<std::string>{"0:1 bb000583", "0:1 55100000", "1:3 bb0002c2", "1:3 55100000"}),
+        Applied());
 }
 
 // Disabled, hidden, then shown again with "disabled" still ticked: the
@@ -611,10 +629,12 @@ TEST_F(SettingsDialogTest, AnUnsetSpeedIsReportedAndLeftAtOk) {
 
 TEST_F(SettingsDialogTest, MediaPageEnablingFollowsItsBoxes) {
     Start();
-    const int delay[] = {IDC_OPEN_CLOSE_BEFORE, IDC_OPEN_CLOSE_AFTER, IDC_OPEN_CLOSE_EDIT, IDC_OPEN_CLOSE_TIMER};
+    const int delay[] = {IDC_OPEN_CLOSE_BEFORE, IDC_OPEN_CLOSE_AFTER, IDC_OPEN_CLOSE_EDIT,
+                         IDC_OPEN_CLOSE_TIMER};
     auto enabled = [&] {
         std::string s;
-        for (int id : {IDC_USE_OPEN_CLOSE, IDC_USE_LOCK, IDC_USE_KEYBOARD_HOOK}) s += Enabled(PAGE_MEDIA, id) ? '1' : '0';
+        for (int id : {IDC_USE_OPEN_CLOSE, IDC_USE_LOCK, IDC_USE_KEYBOARD_HOOK})
+            s += Enabled(PAGE_MEDIA, id) ? '1' : '0';
         s += ' ';
         for (int id : delay) s += Enabled(PAGE_MEDIA, id) ? '1' : '0';
         return s;
@@ -623,8 +643,10 @@ TEST_F(SettingsDialogTest, MediaPageEnablingFollowsItsBoxes) {
         std::int32_t control, openClose;
         const char* atOpen;
         const char* afterToggle;  // 1010 clicked twice
-    } cases[] = {{0, 0, "001 0000", "000 0000"}, {0, 1, "001 0000", "000 0000"},
-                 {1, 0, "111 0000", "111 0000"}, {1, 1, "111 1111", "111 1111"}};
+    } cases[] = {{0, 0, "001 0000", "000 0000"},
+                 {0, 1, "001 0000", "000 0000"},
+                 {1, 0, "111 0000", "111 0000"},
+                 {1, 1, "111 1111", "111 1111"}};
     for (const Case& c : cases) {
         appState->mediaControl = c.control;
         appState->useOpenClose = c.openClose;
@@ -647,8 +669,9 @@ TEST_F(SettingsDialogTest, MediaPageEnablingFollowsItsBoxes) {
     Click(PAGE_MEDIA, IDC_MEDIA_CONTROL);
     EXPECT_EQ("000 0000", enabled());
     Command(IDOK);
-    EXPECT_EQ((std::vector<int>{0, 1, 1, 1}), (std::vector<int>{appState->mediaControl, appState->useOpenClose,
-                                                                 appState->useLock, appState->useKeyboardHook}));
+    EXPECT_EQ((std::vector<int>{0, 1, 1, 1}),
+              (std::vector<int>{appState->mediaControl, appState->useOpenClose, appState->useLock,
+                                appState->useKeyboardHook}));
 }
 
 TEST_F(SettingsDialogTest, DelayUpDownAndTypedTexts) {
@@ -676,8 +699,8 @@ TEST_F(SettingsDialogTest, DelayUpDownAndTypedTexts) {
     struct Case {
         const char* typed;
         std::uint32_t stored;  // 30: the value in force is kept
-    } cases[] = {{"5", 5}, {"360", 360}, {"77", 77}, {"4", 30}, {"361", 30}, {"1000", 30}, {"", 30},
-                 {"abc", 30}, {"12x", 30}, {"-5", 30}, {"1,0", 30}};
+    } cases[] = {{"5", 5}, {"360", 360}, {"77", 77},  {"4", 30},  {"361", 30}, {"1000", 30},
+                 {"", 30}, {"abc", 30},  {"12x", 30}, {"-5", 30}, {"1,0", 30}};
     for (const Case& c : cases) {
         appState->openCloseTimer = 30;
         ASSERT_NE(nullptr, Open());
@@ -788,9 +811,9 @@ TEST_F(SettingsDialogTest, OkWhileTheFileCannotBeReadStillSetsTheDrives) {
     Command(IDOK);
     CloseHandle(held);
 
-    EXPECT_EQ((std::vector<std::string>{"0:1 bb000b06", "0:1 55100000", "1:3 bb000583",
-                                        "1:3 55100000"}),
-              Applied());
+    EXPECT_EQ(
+        (std::vector<std::string>{"0:1 bb000b06", "0:1 55100000", "1:3 bb000583", "1:3 55100000"}),
+        Applied());
     EXPECT_EQ("2822", StateOf(*sim, "0:1:0", "speed"));
     EXPECT_EQ("10", StateOf(*sim, "0:1:0", "inactivity"));
     EXPECT_EQ(2822, appState->drives[0].currentSpeed);
@@ -817,7 +840,9 @@ TEST_F(SettingsDialogTest, OkAfterTheShutdownNeitherSavesNorReloads) {
     EXPECT_EQ(0u, boxes->Count());
 }
 
-HFONT FontOf(HWND window) { return reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0)); }
+HFONT FontOf(HWND window) {
+    return reinterpret_cast<HFONT>(SendMessageW(window, WM_GETFONT, 0, 0));
+}
 
 BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
     reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
@@ -832,7 +857,8 @@ TEST_F(SettingsDialogTest, AFaceThatShowsJapanese) {
     wchar_t face[LF_FACESIZE] = {};
     ASSERT_TRUE(JapaneseFace(face));
     EXPECT_NE(L'@', face[0]);
-    HFONT japanese = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, face);
+    HFONT japanese =
+        CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, SHIFTJIS_CHARSET, 0, 0, 0, 0, face);
     // Arial is DejaVu Sans here: no Japanese characters.
     HFONT latin = CreateFontW(-12, 0, 0, 0, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, L"Arial");
     EXPECT_TRUE(FontShowsJapanese(japanese));
@@ -850,7 +876,8 @@ TEST_F(SettingsDialogTest, AFaceThatShowsJapanese) {
     KeepJapaneseReadable(page);
     EXPECT_EQ(template_font, FontOf(page));
 
-    for (HWND control : controls) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(latin), FALSE);
+    for (HWND control : controls)
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(latin), FALSE);
     ASSERT_TRUE(GiveJapaneseFont(page, latin));
     const HFONT given = FontOf(controls[0]);
     EXPECT_NE(latin, given);

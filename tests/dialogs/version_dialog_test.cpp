@@ -32,20 +32,22 @@ struct Column {
     }
 };
 
-const std::vector<Column> kDriveColumns = {{"HA:ID", 50},   {"VENDOR", 70},  {"PRODUCT", 120},
-                                           {"VERSION", 60}, {"SPINDOWN", 70}, {"SPEED", 50},
-                                           {"SUPPORT SPEEDS", 300}};
+const std::vector<Column> kDriveColumns = {
+    {"HA:ID", 50},    {"VENDOR", 70}, {"PRODUCT", 120},       {"VERSION", 60},
+    {"SPINDOWN", 70}, {"SPEED", 50},  {"SUPPORT SPEEDS", 300}};
 const std::vector<Column> kAspiColumns = {{"ITEM", 170}, {"VALUE", 200}};
 
 const std::vector<std::string> kEntries = {
-    "GetASPI32SupportInfo()",   "SendASPI32Command()", "GetASPI32Buffer()",
-    "FreeASPI32Buffer()",       "TranslateASPI32Address()", "GetASPI32DLLVersion()",
-    "ScsiRescan()",             "RegisterASPI32Client()",   "ReScanAdapters()"};
+    "GetASPI32SupportInfo()", "SendASPI32Command()",      "GetASPI32Buffer()",
+    "FreeASPI32Buffer()",     "TranslateASPI32Address()", "GetASPI32DLLVersion()",
+    "ScsiRescan()",           "RegisterASPI32Client()",   "ReScanAdapters()"};
 
 const char* const kSimDescription = "korvex 模擬 ASPI32 バス";
 
 // Texts are read back as Unicode, as Shift-JIS for the comparisons.
-std::string ItemText(HWND dialog, int id) { return testsupport::WindowText(GetDlgItem(dialog, id)); }
+std::string ItemText(HWND dialog, int id) {
+    return testsupport::WindowText(GetDlgItem(dialog, id));
+}
 
 // Every column's title and width; each is left-aligned and its own sub-item.
 std::vector<Column> Columns(HWND list) {
@@ -89,9 +91,9 @@ void CopyText(char (&to)[DRIVE_TEXT_SIZE], const char* text) {
     std::memcpy(to, text, std::min(std::strlen(text), std::size_t(DRIVE_TEXT_SIZE)));
 }
 
-DriveEntry Drive(std::uint8_t adapter, std::uint8_t target, const char* vendor,
-                 const char* product, const char* version, std::uint8_t spinDown,
-                 std::uint16_t current, std::vector<std::uint16_t> speeds) {
+DriveEntry Drive(std::uint8_t adapter, std::uint8_t target, const char* vendor, const char* product,
+                 const char* version, std::uint8_t spinDown, std::uint16_t current,
+                 std::vector<std::uint16_t> speeds) {
     DriveEntry drive = {};
     drive.hostAdapter = adapter;
     drive.targetId = target;
@@ -132,8 +134,7 @@ protected:
 
     HWND Open() {
         dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_VERSION),
-                                    nullptr, VersionDialogProc,
-                                    reinterpret_cast<LPARAM>(&aspiBus));
+                                    nullptr, VersionDialogProc, reinterpret_cast<LPARAM>(&aspiBus));
         return dialog;
     }
 
@@ -179,8 +180,8 @@ TEST_F(VersionDialogTest, ShowsTheProgramsTitleLinesInTheirFonts) {
         EXPECT_EQ(700, f.font.logFont.lfWeight);
         EXPECT_EQ(0, f.font.logFont.lfCharSet);
         EXPECT_STREQ("Arial", f.font.logFont.lfFaceName);
-        EXPECT_EQ(0, f.font.logFont.lfItalic + f.font.logFont.lfUnderline +
-                         f.font.logFont.lfStrikeOut);
+        EXPECT_EQ(
+            0, f.font.logFont.lfItalic + f.font.logFont.lfUnderline + f.font.logFont.lfStrikeOut);
     }
     auto fontOf = [&](int id) {
         return reinterpret_cast<HFONT>(SendDlgItemMessageA(dialog, id, WM_GETFONT, 0, 0));
@@ -225,7 +226,8 @@ TEST_F(VersionDialogTest, WithoutDrivesTheDriveListHasOnlyItsColumns) {
     EXPECT_EQ(kAspiColumns, Columns(List(IDC_VERSION_ASPI)));
     const LRESULT wanted = LVS_EX_GRIDLINES | LVS_EX_HEADERDRAGDROP | LVS_EX_FULLROWSELECT;
     for (int id : {IDC_VERSION_DRIVES, IDC_VERSION_ASPI}) {
-        EXPECT_EQ(wanted, SendMessageA(List(id), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & wanted) << id;
+        EXPECT_EQ(wanted, SendMessageA(List(id), LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0) & wanted)
+            << id;
         EXPECT_EQ(LVS_REPORT, GetWindowLongA(List(id), GWL_STYLE) & LVS_TYPEMASK) << id;
     }
 }
@@ -235,7 +237,7 @@ TEST_F(VersionDialogTest, OneRowPerDriveInTableOrder) {
     std::vector<std::uint16_t> fastest(MAX_SPEEDS, 65535);
     const DriveEntry drives[] = {
         Drive(0, 3, "SIMDISC", "CD-ROM DRIVE", "1.00", 8, 7056, {1764, 3528}),
-        Drive(1, 12, "EMPTY", "NO SPEEDS", "0.01", 16, 0, {}),       // nothing probed
+        Drive(1, 12, "EMPTY", "NO SPEEDS", "0.01", 16, 0, {}),  // nothing probed
         Drive(10, 15, "ROUND", "HALVES UP", "9.99", 0, 263, {88, 87, 264}),
         Drive(2, 0, "FULLCO", "THIRTY-TWO", "2.00", 15, 65535, fastest),
     };
@@ -260,14 +262,19 @@ TEST_F(VersionDialogTest, OneRowPerDriveInTableOrder) {
 // their record holds.
 TEST_F(VersionDialogTest, StandbyTimersInForceShowAsTimes) {
     UseLibrary("simaspi.dll", Library("simaspi.dll"));
-    const struct { std::uint8_t flags; std::uint32_t standby; const char* shown; } timers[] = {
-        {0x03, 4800, "8min"},  {0x01, 200, "20sec"}, {0x01, 3, "250msec"}, {0x01, 1, "100msec"},
-        {0x01, 3000, "5min"},  {0x01, 25, "3sec"},   {0x02, 4800, "Off"},   {0x01, 2, "125msec"},
+    const struct {
+        std::uint8_t flags;
+        std::uint32_t standby;
+        const char* shown;
+    } timers[] = {
+        {0x03, 4800, "8min"}, {0x01, 200, "20sec"}, {0x01, 3, "250msec"}, {0x01, 1, "100msec"},
+        {0x01, 3000, "5min"}, {0x01, 25, "3sec"},   {0x02, 4800, "Off"},  {0x01, 2, "125msec"},
     };
     appState->driveCount = 8;
     Rows expected;
     for (std::uint32_t d = 0; d < 8; ++d) {
-        appState->drives[d] = Drive(0, std::uint8_t(d), "PIONEER", "BD-RW", "1.02", 13, 4500, {4500});
+        appState->drives[d] =
+            Drive(0, std::uint8_t(d), "PIONEER", "BD-RW", "1.02", 13, 4500, {4500});
         driveExtras[d].powerPage = true;
         driveExtras[d].power.flags = timers[d].flags;
         driveExtras[d].power.standbyTimer = timers[d].standby;
@@ -302,7 +309,8 @@ TEST_F(VersionDialogTest, MinimalLibraryOffersTwoEntriesAndNoDllVersion) {
                      {"ASPI32 Version", "1.0.0"}};
     std::vector<bool> supported(9, false);
     supported[0] = supported[1] = true;
-    for (auto& row : FiguresAfterEntries(supported, "0.0.0.0 (0x00000000)")) expected.push_back(row);
+    for (auto& row : FiguresAfterEntries(supported, "0.0.0.0 (0x00000000)"))
+        expected.push_back(row);
     EXPECT_EQ(expected, AspiRows());
     EXPECT_EQ("4294967295", AspiRows()[15][1]);
 }
@@ -347,7 +355,8 @@ TEST_F(VersionDialogTest, UnreadableLibrariesGiveNoRowsAtAll) {
 
 TEST_F(VersionDialogTest, AnyCommandClosesAndDeletesBothFonts) {
     UseLibrary("simaspi.dll", Library("simaspi.dll"));
-    for (WPARAM command : {WPARAM(IDOK), WPARAM(IDCANCEL), WPARAM(MAKEWPARAM(IDC_VERSION_TITLE, 0))}) {
+    for (WPARAM command :
+         {WPARAM(IDOK), WPARAM(IDCANCEL), WPARAM(MAKEWPARAM(IDC_VERSION_TITLE, 0))}) {
         ASSERT_NE(nullptr, Open()) << command;
         const HFONT a = versionTitleFont.handle;
         const HFONT b = versionLineFont.handle;

@@ -26,9 +26,7 @@ std::string ReadFileBytes(const std::string& path) {
     return s.str();
 }
 
-std::string ReadSettingsFile() {
-    return ReadFileBytes(SettingsPath());
-}
+std::string ReadSettingsFile() { return ReadFileBytes(SettingsPath()); }
 
 namespace {
 
@@ -84,7 +82,8 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     SetReadOnly(path, false);
     DeleteFileA(path.c_str());
     if (bytes != "(none)") {
-        for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        for (std::size_t at = path.find('\\', 3); at != std::string::npos;
+             at = path.find('\\', at + 1))
             CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
         std::ofstream(path, std::ios::binary) << bytes;
     }
@@ -92,9 +91,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
 }
 
-void WriteSettingsFile(const std::string& bytes) {
-    WriteFileBytes(SettingsPath(), bytes);
-}
+void WriteSettingsFile(const std::string& bytes) { WriteFileBytes(SettingsPath(), bytes); }
 
 std::string StateOf(const simtest::SimBus& sim, const std::string& address,
                     const std::string& key) {
@@ -109,8 +106,8 @@ std::vector<std::string> Cdbs(const simtest::SimBus& sim) {
 }
 
 std::string CdromSection(unsigned adapter, unsigned target, const std::string& vendor,
-                        const std::string& product, const std::string& revision,
-                        const std::string& speeds, const std::string& extra) {
+                         const std::string& product, const std::string& revision,
+                         const std::string& speeds, const std::string& extra) {
     std::ostringstream s;
     s << "[device." << adapter << "." << target << "]\ntype=5\nvendor=" << vendor
       << "\nproduct=" << product << "\nrevision=" << revision << "\nspeeds=" << speeds << "\n"

@@ -35,8 +35,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 bool SetReadOnly(const std::string& path, bool readOnly);
 
 // The value of key in a state-file line "A:T:0 ...", or "(missing)".
-std::string StateOf(const simtest::SimBus& sim, const std::string& address,
-                    const std::string& key);
+std::string StateOf(const simtest::SimBus& sim, const std::string& address, const std::string& key);
 // The CDBs of the SCSI requests logged, in hex, addressed to ha/tgt.
 std::vector<std::string> Cdbs(const simtest::SimBus& sim);
 
@@ -45,8 +44,8 @@ constexpr const char* kSpeeds52x = "706,1411,2117,2822,4234,5645,7056,8467,9173"
 
 // A CD-ROM drive section of a bus file.
 std::string CdromSection(unsigned adapter, unsigned target, const std::string& vendor,
-                        const std::string& product, const std::string& revision,
-                        const std::string& speeds, const std::string& extra = "");
+                         const std::string& product, const std::string& revision,
+                         const std::string& speeds, const std::string& extra = "");
 
 class DriveFixture : public ::testing::Test {
 protected:

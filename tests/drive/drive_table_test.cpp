@@ -6,9 +6,9 @@
 #include "settings.h"
 #include "window_services.h"
 
+using drivetest::Cdbs;
 using drivetest::CdromSection;
 using drivetest::kSpeeds52x;
-using drivetest::Cdbs;
 using drivetest::StateOf;
 
 namespace {
@@ -110,9 +110,10 @@ TEST_F(DriveTable, FailedInquiriesAreShownAndCounted) {
     // In walk order: the device on adapter 0, then adapter 1.
     EXPECT_EQ("デバイス情報取得に失敗しました。", boxes->Boxes()[0].text);
     EXPECT_EQ("ホストアダプタ情報取得に失敗しました。", boxes->Boxes()[1].text);
-    EXPECT_EQ("\x83\x66\x83\x6f\x83\x43\x83\x58\x8f\xee\x95\xf1\x8e\xe6\x93\xbe\x82\xc9\x8e\xb8"
-              "\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42",
-              boxes->Boxes()[0].text);  // the Shift-JIS bytes themselves
+    EXPECT_EQ(
+        "\x83\x66\x83\x6f\x83\x43\x83\x58\x8f\xee\x95\xf1\x8e\xe6\x93\xbe\x82\xc9\x8e\xb8"
+        "\x94\x73\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81\x42",
+        boxes->Boxes()[0].text);  // the Shift-JIS bytes themselves
     for (const auto& box : boxes->Boxes()) {
         EXPECT_EQ("エラー情報", box.caption);
         EXPECT_TRUE(box.boxStyleKnown);
@@ -197,9 +198,9 @@ TEST_F(DriveTable, ApplySpeedSendsTheListedSpeedAndReadsBack) {
     sim->ClearLog();
 
     ApplySpeed(cdromDevice, 0, 4);
-    EXPECT_EQ((std::vector<std::string>{"0:2 bb00108affff000000000000",
-                                        "0:2 5a002a000000000100000000"}),
-              Cdbs(*sim));
+    EXPECT_EQ(
+        (std::vector<std::string>{"0:2 bb00108affff000000000000", "0:2 5a002a000000000100000000"}),
+        Cdbs(*sim));
     EXPECT_EQ(4234, appState->drives[0].currentSpeed);
     EXPECT_EQ(9173, appState->drives[0].maxSpeed);
     EXPECT_EQ("4234", StateOf(*sim, "0:2:0", "speed"));
@@ -226,8 +227,8 @@ TEST_F(DriveTable, ApplyOutOfRangeDoesNothing) {
 }
 
 TEST_F(DriveTable, ApplySpinDownWritesTheCodeAndReadsItBack) {
-    Bind(BusHeader(1) + CdromSection(0, 1, "SIMDISC", "CD-ROM DRIVE", "1.00", kSpeeds52x,
-                                     "inactivity=2\n"));
+    Bind(BusHeader(1) +
+         CdromSection(0, 1, "SIMDISC", "CD-ROM DRIVE", "1.00", kSpeeds52x, "inactivity=2\n"));
     RescanDrives(nullptr);
     ASSERT_EQ(2, appState->drives[0].spinDown);
     sim->ClearLog();
@@ -257,8 +258,10 @@ TEST(LegacyDrives, SeeTheCommandsTheyAlwaysSaw) {
             CdromSection(0, 1, "OLD", "NO PAGE 0D", "1.0", "706,1411", "pages=2a\n") +
             CdromSection(0, 2, "OLD", "NO PAGE 2A", "1.0", "706,1411", "fail=modesense2a\n") +
             CdromSection(0, 3, "OLD", "ONE SPEED", "1.0", "706", "inactivity=4\n") +
-            CdromSection(0, 4, "OLD", "ZERO CURRENT", "1.0", "706,1411", "speed_map=176:0,352:0,528:0,704:0\n") +
-            CdromSection(0, 5, "OLD", "DESCRIPTORS", "1.0", "706,1411,2822", "block_descriptors=8\n"),
+            CdromSection(0, 4, "OLD", "ZERO CURRENT", "1.0", "706,1411",
+                         "speed_map=176:0,352:0,528:0,704:0\n") +
+            CdromSection(0, 5, "OLD", "DESCRIPTORS", "1.0", "706,1411,2822",
+                         "block_descriptors=8\n"),
     };
     std::string log;
     for (const std::string& bus : buses) {
@@ -295,13 +298,19 @@ TEST(LegacyDrives, SeeTheCommandsTheyAlwaysSaw) {
 }
 
 TEST(FactorSpeeds, KindsUpToTheMaximumAndTheMaximumAfter) {
-    const struct { MediumKind kind; std::uint16_t maximum; std::vector<std::uint16_t> speeds; } cases[] = {
-        {MediumKind::Cd, 7056, {176, 352, 704, 1408, 1760, 2112, 2816, 3520, 4224, 5632, 7040, 7056}},
+    const struct {
+        MediumKind kind;
+        std::uint16_t maximum;
+        std::vector<std::uint16_t> speeds;
+    } cases[] = {
+        {MediumKind::Cd,
+         7056,
+         {176, 352, 704, 1408, 1760, 2112, 2816, 3520, 4224, 5632, 7040, 7056}},
         {MediumKind::None, 1000, {176, 352, 704, 1000}},  // no medium: a CD's factors
         {MediumKind::Dvd, 22160, {1385, 2770, 5540, 8310, 11080, 16620, 22160}},
-        {MediumKind::Dvd, 1000, {1000}},                   // below 1x: the maximum alone
+        {MediumKind::Dvd, 1000, {1000}},  // below 1x: the maximum alone
         {MediumKind::Bd, 65535, {4500, 9000, 18000, 27000, 36000, 45000, 54000, 63000, 65535}},
-        {MediumKind::Bd, 87, {}},                          // factor 0: no speed
+        {MediumKind::Bd, 87, {}},  // factor 0: no speed
         {MediumKind::Cd, 0, {}},
     };
     for (const auto& c : cases) {
@@ -317,19 +326,36 @@ TEST(FactorSpeeds, KindsUpToTheMaximumAndTheMaximumAfter) {
 // A drive timed by page 1Ah: a code sets the standby timer and keeps the idle
 // timer; "Default" sends nothing and leaves the drive's own.
 TEST_F(DriveTable, SpinDownThroughThePowerConditionPage) {
-    const struct { std::uint8_t code; std::vector<std::string> cdbs; std::string data, standby, shown; } cases[] = {
+    const struct {
+        std::uint8_t code;
+        std::vector<std::string> cdbs;
+        std::string data, standby, shown;
+    } cases[] = {
         {0, {"0:5 5a001a000000000100000000"}, "", "4800", "8min"},
-        {1, {"0:5 551000000000000014000000", "0:5 5a001a000000000100000000"},
-         "0000000000000000" "1a0a0003000000c800000002", "2", "125msec"},
-        {10, {"0:5 551000000000000014000000", "0:5 5a001a000000000100000000"},
-         "0000000000000000" "1a0a0003000000c800000258", "600", "1min"},
-        {15, {"0:5 551000000000000014000000", "0:5 5a001a000000000100000000"},
-         "0000000000000000" "1a0a0003000000c800004b00", "19200", "32min"},
+        {1,
+         {"0:5 551000000000000014000000", "0:5 5a001a000000000100000000"},
+         "0000000000000000"
+         "1a0a0003000000c800000002",
+         "2",
+         "125msec"},
+        {10,
+         {"0:5 551000000000000014000000", "0:5 5a001a000000000100000000"},
+         "0000000000000000"
+         "1a0a0003000000c800000258",
+         "600",
+         "1min"},
+        {15,
+         {"0:5 551000000000000014000000", "0:5 5a001a000000000100000000"},
+         "0000000000000000"
+         "1a0a0003000000c800004b00",
+         "19200",
+         "32min"},
     };
     for (const auto& c : cases) {
-        Bind(BusHeader(1) + CdromSection(0, 5, "PIONEER", "BD-RW", "1.02", "4500,9000",
-                                         "kind=bd\nstreaming=accept\nspeed_report=max\npages=2a,1a\n"
-                                         "idle_timer=200\nstandby_timer=4800\n"));
+        Bind(BusHeader(1) +
+             CdromSection(0, 5, "PIONEER", "BD-RW", "1.02", "4500,9000",
+                          "kind=bd\nstreaming=accept\nspeed_report=max\npages=2a,1a\n"
+                          "idle_timer=200\nstandby_timer=4800\n"));
         RescanDrives(nullptr);
         ASSERT_EQ(13, appState->drives[0].spinDown);  // 8 min in force
         sim->ClearLog();

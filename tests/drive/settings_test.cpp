@@ -8,8 +8,8 @@
 #include "settings.h"
 #include "settings_store.h"
 
-using drivetest::CdromSection;
 using drivetest::Cdbs;
+using drivetest::CdromSection;
 using drivetest::ReadFileBytes;
 using drivetest::ReadSettingsFile;
 using drivetest::SetReadOnly;
@@ -203,9 +203,9 @@ TEST_F(Settings, OpenCloseTimerAndIconTypeBounds) {
         std::uint32_t wantIcon;
     };
     const Case cases[] = {
-        {nullptr, 10, nullptr, 0}, {"2", 5, "9", 0},      {"1000", 360, "8", 8},
-        {"5", 5, "0", 0},          {"360", 360, "7", 7},  {"4", 5, "4294967295", 0},
-        {"361", 360, "-1", 0},     {"0", 5, "0x08", 8},   {"-1", 360, "100", 0},
+        {nullptr, 10, nullptr, 0}, {"2", 5, "9", 0},     {"1000", 360, "8", 8},
+        {"5", 5, "0", 0},          {"360", 360, "7", 7}, {"4", 5, "4294967295", 0},
+        {"361", 360, "-1", 0},     {"0", 5, "0x08", 8},  {"-1", 360, "100", 0},
     };
     for (const Case& c : cases) {
         std::string file = "[COMMON]\r\n";
@@ -228,9 +228,8 @@ HANDLE HoldSettingsFile() {
 }
 
 TEST_F(Settings, AFileThatCannotBeReadIsNeitherTakenAsDefaultsNorOverwritten) {
-    const std::string file =
-        Profile({"[COMMON]", "ASPIDLL=NEROASPI.DLL", "Update=0", "OpenCloseTimer=30", "[Menu]",
-                 "Open=OPEN"});
+    const std::string file = Profile({"[COMMON]", "ASPIDLL=NEROASPI.DLL", "Update=0",
+                                      "OpenCloseTimer=30", "[Menu]", "Open=OPEN"});
     WriteSettingsFile(file);
     LoadSettings(cdromDevice);
     HANDLE held = HoldSettingsFile();
@@ -247,7 +246,8 @@ TEST_F(Settings, AFileThatCannotBeReadIsNeitherTakenAsDefaultsNorOverwritten) {
     ASSERT_EQ(1u, boxes->Count());
     EXPECT_EQ(SETTINGS_NOT_SAVED, boxes->Boxes()[0].text);
     EXPECT_EQ("エラー情報", boxes->Boxes()[0].caption);
-    EXPECT_EQ(static_cast<UINT>(MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR), boxes->Boxes()[0].style);
+    EXPECT_EQ(static_cast<UINT>(MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR),
+              boxes->Boxes()[0].style);
 
     // Readable again: the next load takes the file, and saving works.
     LoadSettings(cdromDevice);
@@ -311,8 +311,8 @@ TEST_F(Settings, ShiftJisMenuTextsAtTheLimit) {
 }
 
 TEST_F(Settings, OtherIntegersAreStoredUnchanged) {
-    WriteSettingsFile(Profile({"[COMMON]", "Update=7", "MediaControl=-3", "BalloonAll=0",
-                               "NoErrorMessage=0x10"}));
+    WriteSettingsFile(Profile(
+        {"[COMMON]", "Update=7", "MediaControl=-3", "BalloonAll=0", "NoErrorMessage=0x10"}));
     LoadSettings(cdromDevice);
     EXPECT_EQ(7, appState->update);
     EXPECT_EQ(-3, appState->mediaControl);
@@ -322,7 +322,8 @@ TEST_F(Settings, OtherIntegersAreStoredUnchanged) {
 
 TEST_F(Settings, MenuTexts) {
     // Empty loads as empty; 40 bytes load as the first 29.
-    WriteSettingsFile(Profile({"[Menu]", "Open=", "Close=0123456789012345678901234567890123456789"}));
+    WriteSettingsFile(
+        Profile({"[Menu]", "Open=", "Close=0123456789012345678901234567890123456789"}));
     LoadSettings(cdromDevice);
     EXPECT_EQ(0u, appState->menuOpen.Length());
     EXPECT_STREQ("01234567890123456789012345678", appState->menuClose.String(0));
@@ -353,11 +354,10 @@ protected:
 TEST_F(SettingsOnDrives, AMatchingSectionSetsSpeedAndSpinDown) {
     Load(TwoDrives(), Profile({"[CDROM01]", "Skip=0", "Vendor=SIMDISC", "Product=CD-ROM Y",
                                "Version=2.00", "Speed=1", "SpinDown=0x0a"}));
-    EXPECT_EQ((std::vector<std::string>{"0:1 bb000583ffff000000000000",
-                                        "0:1 5a002a000000000100000000",
-                                        "0:1 551000000000000010000000",
-                                        "0:1 5a000d000000000100000000"}),
-              Cdbs(*sim));
+    EXPECT_EQ(
+        (std::vector<std::string>{"0:1 bb000583ffff000000000000", "0:1 5a002a000000000100000000",
+                                  "0:1 551000000000000010000000", "0:1 5a000d000000000100000000"}),
+        Cdbs(*sim));
     EXPECT_EQ(1411, appState->drives[1].currentSpeed);
     EXPECT_EQ(10, appState->drives[1].spinDown);
     EXPECT_EQ("10", StateOf(*sim, "0:1:0", "inactivity"));
@@ -369,10 +369,9 @@ TEST_F(SettingsOnDrives, TheSameDriveAtAnotherPositionTakesOnlyTheSkip) {
     const std::string bus =
         OneAdapter(CdromSection(0, 4, "SIMDISC", "CD-ROM Y", "2.00", kSpeeds, "inactivity=4\n"));
     appState->skip[1] = 0;
-    Load(bus, Profile({"[CDROM00]", "Skip=0", "Vendor=SIMDISC", "Product=CD-ROM X",
-                       "Version=1.00", "Speed=0", "SpinDown=0x01", "[CDROM01]", "Skip=2",
-                       "Vendor=SIMDISC", "Product=CD-ROM Y", "Version=2.00", "Speed=1",
-                       "SpinDown=0x0a"}));
+    Load(bus, Profile({"[CDROM00]", "Skip=0", "Vendor=SIMDISC", "Product=CD-ROM X", "Version=1.00",
+                       "Speed=0", "SpinDown=0x01", "[CDROM01]", "Skip=2", "Vendor=SIMDISC",
+                       "Product=CD-ROM Y", "Version=2.00", "Speed=1", "SpinDown=0x0a"}));
     EXPECT_TRUE(Cdbs(*sim).empty());
     EXPECT_EQ(0u, appState->skip[0]);
     EXPECT_EQ(0u, appState->skip[1]);  // position 1 has no drive now
@@ -399,26 +398,26 @@ TEST_F(SettingsOnDrives, ASkippedDriveIsLeftAloneAndItsSkipSaved) {
 }
 
 TEST_F(SettingsOnDrives, OutOfRangeSpeedAndSpinDownAreIgnored) {
-    const std::string bus =
-        OneAdapter(CdromSection(0, 0, "SIMDISC", "THREE", "1.00", "706,1411,2822",
-                                "current_speed=1411\ninactivity=6\n"));
+    const std::string bus = OneAdapter(CdromSection(
+        0, 0, "SIMDISC", "THREE", "1.00", "706,1411,2822", "current_speed=1411\ninactivity=6\n"));
     for (const char* spin : {"16", "0x10", "-1"}) {
-        Load(bus, Profile({"[CDROM00]", "Vendor=SIMDISC", "Product=THREE", "Version=1.00",
-                           "Speed=3"}) + "SpinDown=" + spin + "\r\n");
+        Load(bus,
+             Profile({"[CDROM00]", "Vendor=SIMDISC", "Product=THREE", "Version=1.00", "Speed=3"}) +
+                 "SpinDown=" + spin + "\r\n");
         EXPECT_TRUE(Cdbs(*sim).empty()) << spin;
         EXPECT_EQ(1411, appState->drives[0].currentSpeed);
         EXPECT_EQ(6, appState->drives[0].spinDown) << spin;
     }
     // Speed missing (no speed), SpinDown 2 in decimal: only the spin-down.
-    Load(bus, Profile({"[CDROM00]", "Vendor=SIMDISC", "Product=THREE", "Version=1.00",
-                       "SpinDown=2"}));
+    Load(bus,
+         Profile({"[CDROM00]", "Vendor=SIMDISC", "Product=THREE", "Version=1.00", "SpinDown=2"}));
     const auto cdbs = Cdbs(*sim);
     ASSERT_EQ(2u, cdbs.size());
     EXPECT_EQ("0:0 55", cdbs[0].substr(0, 6));
     EXPECT_EQ("2", StateOf(*sim, "0:0:0", "inactivity"));
     // Speed 2, the last of three: set.
-    Load(bus, Profile({"[CDROM00]", "Vendor=SIMDISC", "Product=THREE", "Version=1.00",
-                       "Speed=2", "SpinDown=0x10"}));
+    Load(bus, Profile({"[CDROM00]", "Vendor=SIMDISC", "Product=THREE", "Version=1.00", "Speed=2",
+                       "SpinDown=0x10"}));
     EXPECT_EQ(2822, appState->drives[0].currentSpeed);
     EXPECT_EQ("2822", StateOf(*sim, "0:0:0", "speed"));
 }
@@ -438,9 +437,12 @@ TEST_F(SettingsOnDrives, TextsWithBlanksOrQuotesAroundThemStillMatch) {
         const char* vendor;
         const char* product;
     } cases[] = {
-        {"\\x20SIMDISC", "\\x20\\x20LEADING"},  {"SIMDISC", "\"QUOTED\""},
-        {"'SIM'", "'SINGLE'"},                {"SIMDISC", "\"\\x20BOTH\\x20\""},
-        {"SIMDISC", "A\"B"},                   {"\"SIM", "\\x09TAB\\x09X"},
+        {"\\x20SIMDISC", "\\x20\\x20LEADING"},
+        {"SIMDISC", "\"QUOTED\""},
+        {"'SIM'", "'SINGLE'"},
+        {"SIMDISC", "\"\\x20BOTH\\x20\""},
+        {"SIMDISC", "A\"B"},
+        {"\"SIM", "\\x09TAB\\x09X"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.product);
@@ -458,8 +460,8 @@ TEST_F(SettingsOnDrives, TextsWithBlanksOrQuotesAroundThemStillMatch) {
 
 // Control bytes in INQUIRY texts never change the structure of the file.
 TEST_F(SettingsOnDrives, DeviceTextsCannotAddLinesToTheFile) {
-    Bind(OneAdapter(CdromSection(0, 0, "\\x0a[COMMON", "X\\x0d\\x0aASPIDLL=EVIL", "1\\x7f\\x01\\x1f",
-                                 kSpeeds)));
+    Bind(OneAdapter(CdromSection(0, 0, "\\x0a[COMMON", "X\\x0d\\x0aASPIDLL=EVIL",
+                                 "1\\x7f\\x01\\x1f", kSpeeds)));
     RescanDrives(nullptr);
     ASSERT_EQ(1u, appState->driveCount);
     EXPECT_STREQ("?[COMMON", appState->drives[0].vendor);
@@ -473,7 +475,8 @@ TEST_F(SettingsOnDrives, DeviceTextsCannotAddLinesToTheFile) {
     EXPECT_EQ(file.find("[COMMON]"), file.rfind("[COMMON]")) << file;
     EXPECT_EQ(std::string::npos, file.find("\nASPIDLL=EVIL")) << file;
     EXPECT_NE(std::string::npos, file.find("\r\nVendor=?[COMMON\r\nProduct=X??ASPIDLL=EVIL\r\n"
-                                           "Version=1???\r\n")) << file;
+                                           "Version=1???\r\n"))
+        << file;
     // The same drive finds its own section again.
     RescanDrives(nullptr);
     ApplySpeed(cdromDevice, 0, 3);
@@ -485,9 +488,8 @@ TEST_F(SettingsOnDrives, ADriveWithoutSpeedsHasNoSection) {
     Bind(TwoDrives());
     RescanDrives(nullptr);
     appState->drives[0].speedCount = 0;
-    const std::string file = Profile({"[CDROM00]", "Skip=2", "Vendor=SIMDISC",
-                                      "Product=CD-ROM X", "Version=1.00", "Speed=0",
-                                      "SpinDown=0x0a"});
+    const std::string file = Profile({"[CDROM00]", "Skip=2", "Vendor=SIMDISC", "Product=CD-ROM X",
+                                      "Version=1.00", "Speed=0", "SpinDown=0x0a"});
     WriteSettingsFile(file);
     sim->ClearLog();
     appState->skip[0] = 1;
@@ -618,7 +620,7 @@ TEST_F(SettingsStore, ACopyLeftByThe32BitBuildIsReadAndWritten) {
 TEST_F(SettingsStore, ASaveNoFileTakesIsToldAndChangesNothing) {
     struct Case {
         const char* name;
-        bool copyExists;   // else its folder cannot be made
+        bool copyExists;  // else its folder cannot be made
     } cases[] = {{"the copy refused too", true}, {"no copy can be made", false}};
     char local[MAX_PATH] = {};
     ASSERT_NE(0u, GetEnvironmentVariableA("LOCALAPPDATA", local, MAX_PATH));

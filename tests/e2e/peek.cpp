@@ -35,7 +35,8 @@ void Describe(HWND window, HMENU menu, bool points, std::string& lines) {
         if (state & MF_GRAYED) line += " grayed";
         RECT r;
         if (points && GetMenuItemRect(window, menu, static_cast<UINT>(i), &r))
-            line += " @" + std::to_string((r.left + r.right) / 2) + "," + std::to_string((r.top + r.bottom) / 2);
+            line += " @" + std::to_string((r.left + r.right) / 2) + "," +
+                    std::to_string((r.top + r.bottom) / 2);
         lines += line + "\n";
     }
 }

@@ -118,12 +118,11 @@ void Describe(HWND window, int depth) {
     RECT r = {};
     GetWindowRect(window, &r);
     char line[256];
-    std::snprintf(line, sizeof line, "%*s%p pid=%lu owner=%p style=%08lx vis=%d %ldx%ld+%ld+%ld ",
-                  depth * 2, "", static_cast<void*>(window), pid,
-                  static_cast<void*>(GetWindow(window, GW_OWNER)),
-                  static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)),
-                  IsWindowVisible(window) ? 1 : 0, r.right - r.left, r.bottom - r.top, r.left,
-                  r.top);
+    std::snprintf(
+        line, sizeof line, "%*s%p pid=%lu owner=%p style=%08lx vis=%d %ldx%ld+%ld+%ld ", depth * 2,
+        "", static_cast<void*>(window), pid, static_cast<void*>(GetWindow(window, GW_OWNER)),
+        static_cast<unsigned long>(GetWindowLongW(window, GWL_STYLE)),
+        IsWindowVisible(window) ? 1 : 0, r.right - r.left, r.bottom - r.top, r.left, r.top);
     std::string extra;
     if (ClassOf(window) == "tooltips_class32") {
         DWORD_PTR tools = 0;
@@ -216,7 +215,8 @@ int DeviceChange(const char* event) {
     DWORD_PTR result = 0;
     return SendMessageTimeoutA(window, WM_DEVICECHANGE, std::strtoul(event, nullptr, 0),
                                reinterpret_cast<LPARAM>(&volume), SMTO_NORMAL, HANDLED_MS, &result)
-               ? 0 : 1;
+               ? 0
+               : 1;
 }
 
 // Wine's taskbar gives each icon it shows a tool tip window of its own and
@@ -345,7 +345,6 @@ int Resources(const char* file) {
     return 0;
 }
 
-
 // The arguments as UTF-8 (main converts them from the Unicode command line).
 std::wstring Wide(const char* text) {
     int size = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
@@ -364,7 +363,8 @@ public:
     RemoteBlock(HWND window, std::size_t size) : size_(size) {
         DWORD pid = 0;
         GetWindowThreadProcessId(window, &pid);
-        process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+        process_ =
+            OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
         if (process_)
             base_ = static_cast<char*>(
                 VirtualAllocEx(process_, nullptr, size, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE));
@@ -420,7 +420,8 @@ void DescribeList(HWND list, int id) {
         if (!SendQuick(list, LVM_GETCOLUMNW, columnCount, reinterpret_cast<LPARAM>(block.At(0))))
             break;
         block.Read(0, &column, sizeof column);
-        columns += (columnCount ? "|" : "") + Utf8(RemoteText(block)) + "/" + std::to_string(column.cx);
+        columns +=
+            (columnCount ? "|" : "") + Utf8(RemoteText(block)) + "/" + std::to_string(column.cx);
     }
     Print(std::to_string(id) + " columns " + columns);
     const LONG style = GetWindowLongW(list, GWL_STYLE);
@@ -529,8 +530,8 @@ int TabPoint(const char* title, const char* index) {
     HWND tab = dialog ? FindWindowExW(dialog, nullptr, L"SysTabControl32", nullptr) : nullptr;
     if (!tab) return 1;
     RemoteBlock block(tab, sizeof(RECT));
-    if (!block.Ok() || !SendQuick(tab, TCM_GETITEMRECT, std::atoi(index),
-                                  reinterpret_cast<LPARAM>(block.At(0))))
+    if (!block.Ok() ||
+        !SendQuick(tab, TCM_GETITEMRECT, std::atoi(index), reinterpret_cast<LPARAM>(block.At(0))))
         return 1;
     RECT r = {};
     block.Read(0, &r, sizeof r);
@@ -571,7 +572,9 @@ int MenuItems(bool withPoints) {
     std::wstring dll = path;
     dll = dll.substr(0, dll.find_last_of(L'\\') + 1) + L"korvexpeek.dll";
     HMODULE peek = LoadLibraryW(dll.c_str());
-    auto hook = peek ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(peek, "PeekHook"))) : nullptr;
+    auto hook =
+        peek ? reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(peek, "PeekHook")))
+             : nullptr;
     if (!hook) return 1;
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = Receive;
@@ -580,12 +583,13 @@ int MenuItems(bool withPoints) {
     RegisterClassW(&windowClass);
     HWND receiver = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
                                     nullptr, windowClass.hInstance, nullptr);
-    HHOOK installed = SetWindowsHookExW(WH_CALLWNDPROC, hook, peek,
-                                        GetWindowThreadProcessId(program, nullptr));
+    HHOOK installed =
+        SetWindowsHookExW(WH_CALLWNDPROC, hook, peek, GetWindowThreadProcessId(program, nullptr));
     if (!receiver || !installed) return 1;
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(program, RegisterWindowMessageW(L"KorvexProbePeekMenus"), withPoints ? 1 : 0,
-                        reinterpret_cast<LPARAM>(receiver), SMTO_NORMAL, 5000, &ignored);
+    SendMessageTimeoutW(program, RegisterWindowMessageW(L"KorvexProbePeekMenus"),
+                        withPoints ? 1 : 0, reinterpret_cast<LPARAM>(receiver), SMTO_NORMAL, 5000,
+                        &ignored);
     UnhookWindowsHookEx(installed);
     DestroyWindow(receiver);
     if (peeked.empty()) return 1;
@@ -655,7 +659,9 @@ int Run(std::vector<std::string> args) {
     if (command == "dialog" && argc > 2) return Dialog(argv[2]);
     if (command == "point" && argc > 3) return Point(argv[2], argv[3]);
     if (command == "tab" && argc > 3) return TabPoint(argv[2], argv[3]);
-    std::fprintf(stderr, "usage: korvexprobe find|count|post ID|icons-shown|taskbar|hold|balloon|"
-                         "boxes|windows|menus|foreground|resources EXE|dialog TITLE|point TITLE ID|tab TITLE INDEX\n");
+    std::fprintf(stderr,
+                 "usage: korvexprobe find|count|post ID|icons-shown|taskbar|hold|balloon|"
+                 "boxes|windows|menus|foreground|resources EXE|dialog TITLE|point TITLE ID|tab "
+                 "TITLE INDEX\n");
     return 2;
 }

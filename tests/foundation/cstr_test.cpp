@@ -23,9 +23,7 @@ void* RecordingAlloc(std::size_t size) {
     requested.push_back(size);
     return std::malloc(size);
 }
-void* FailingAlloc(std::size_t) {
-    return nullptr;
-}
+void* FailingAlloc(std::size_t) { return nullptr; }
 
 struct RecordAllocations {
     RecordAllocations() {
@@ -68,11 +66,11 @@ TEST(CstrConstruct, EveryChangeTakesABlockOfExactlyLengthPlusOne) {
     s.Append("de");
     s.Insert("X", 1);
     s = -120;
-    s.Upper();           // in place
-    s = "";              // empties without a block
+    s.Upper();  // in place
+    s = "";     // empties without a block
     s.Append("");
     s = nullptr;
-    CSTR copy(s);        // empty copy, no block
+    CSTR copy(s);  // empty copy, no block
     s = "xyz";
     CSTR other(s);
     EXPECT_EQ(requested, (std::vector<std::size_t>{4, 6, 7, 5, 4, 4}));
@@ -103,7 +101,9 @@ TEST(CstrTrim, TheRemainderTakesABlockOfExactlyLengthPlusOne) {
         EXPECT_EQ(nullptr, blanks.String(0));
     }
     // Sets of bytes 80h..FFh, as in Shift-JIS texts.
-    CSTR high("\x81\xff\x81" "ab\xff\xa0");
+    CSTR high(
+        "\x81\xff\x81"
+        "ab\xff\xa0");
     high.Trim("\xff\x81\xa0");
     EXPECT_EQ(Text(high), "ab");
     CSTR kept("\x82\xa0");
@@ -212,7 +212,7 @@ TEST(CstrCompare, NullEmptyAndPrefixTexts) {
     EXPECT_TRUE(abc.Compare("abd", 2));
     EXPECT_FALSE(abc.Compare("abd", 3));
     EXPECT_FALSE(abc.Compare("abd", 0));
-    EXPECT_TRUE(abc.Compare("abc", 10));   // stops at the terminating zeros
+    EXPECT_TRUE(abc.Compare("abc", 10));  // stops at the terminating zeros
     EXPECT_FALSE(abc.Compare("abcd", 10));
 
     // count 0 covers this string's length only
@@ -334,12 +334,8 @@ TEST(CstrTrim, WhiteSpaceSetsAndEmptySet) {
 
 // Out of memory: the registered trap runs first, then the process ends with
 // status 0 and its exit handlers run; the operation never goes on.
-void PrintTrap() {
-    std::fputs("trap;", stderr);
-}
-void PrintAtExit() {
-    std::fputs("exit handler\n", stderr);
-}
+void PrintTrap() { std::fputs("trap;", stderr); }
+void PrintAtExit() { std::fputs("exit handler\n", stderr); }
 void ExhaustAndContinue(void (*operation)(CSTR&)) {
     std::atexit(PrintAtExit);
     CSTR s("ab");
@@ -350,15 +346,15 @@ void ExhaustAndContinue(void (*operation)(CSTR&)) {
 }
 
 TEST(CstrOutOfMemoryDeathTest, AppendCallsTrapThenExitsWithZero) {
-    EXPECT_EXIT(ExhaustAndContinue([](CSTR& s) { s.Append("c"); }),
-                testing::ExitedWithCode(0), "^trap;exit handler");
+    EXPECT_EXIT(ExhaustAndContinue([](CSTR& s) { s.Append("c"); }), testing::ExitedWithCode(0),
+                "^trap;exit handler");
 }
 
 TEST(CstrOutOfMemoryDeathTest, InsertAndIntegerAssignment) {
-    EXPECT_EXIT(ExhaustAndContinue([](CSTR& s) { s.Insert("c", 1); }),
-                testing::ExitedWithCode(0), "^trap;exit handler");
-    EXPECT_EXIT(ExhaustAndContinue([](CSTR& s) { s = 12; }),
-                testing::ExitedWithCode(0), "^trap;exit handler");
+    EXPECT_EXIT(ExhaustAndContinue([](CSTR& s) { s.Insert("c", 1); }), testing::ExitedWithCode(0),
+                "^trap;exit handler");
+    EXPECT_EXIT(ExhaustAndContinue([](CSTR& s) { s = 12; }), testing::ExitedWithCode(0),
+                "^trap;exit handler");
 }
 
 TEST(CstrOutOfMemoryDeathTest, AssignmentKeepsTheTargetsTrap) {
@@ -373,8 +369,8 @@ TEST(CstrOutOfMemoryDeathTest, AssignmentKeepsTheTargetsTrap) {
 }
 
 TEST(CstrOutOfMemoryDeathTest, CopyKeepsTheTrapAndNoTrapStillExits) {
-    EXPECT_EXIT(ExhaustAndContinue([](CSTR& s) { CSTR copy(s); }),
-                testing::ExitedWithCode(0), "^trap;exit handler");
+    EXPECT_EXIT(ExhaustAndContinue([](CSTR& s) { CSTR copy(s); }), testing::ExitedWithCode(0),
+                "^trap;exit handler");
     EXPECT_EXIT(
         {
             std::atexit(PrintAtExit);

@@ -15,7 +15,8 @@ namespace {
 class Balloon : public eventtest::EventFixture {
 protected:
     // Puts drive d in the table with these values.
-    void SetDrive(std::uint32_t d, const char* product, std::uint16_t speed, std::uint8_t spinDown) {
+    void SetDrive(std::uint32_t d, const char* product, std::uint16_t speed,
+                  std::uint8_t spinDown) {
         DriveEntry& drive = appState->drives[d];
         std::memset(&drive, 0, sizeof drive);
         std::strncpy(drive.product, product, sizeof drive.product - 1);
@@ -65,9 +66,9 @@ TEST_F(Balloon, DriveFromTheBusGivesItsLineWithoutLineFeed) {
 
 TEST_F(Balloon, LinesPadAndFactorsRound) {
     SetDrive(0, "CD-ROM DRIVE", 4234, 0);
-    SetDrive(1, "A PRODUCT LONGER THAN 16", 706, 15);   // 4.01: x4 padded to two
-    SetDrive(2, "", 65535, 9);                          // 372.4: three digits
-    SetDrive(3, "FAST", 88, 4);                         // 0.5 rounds up to 1
+    SetDrive(1, "A PRODUCT LONGER THAN 16", 706, 15);  // 4.01: x4 padded to two
+    SetDrive(2, "", 65535, 9);                         // 372.4: three digits
+    SetDrive(3, "FAST", 88, 4);                        // 0.5 rounds up to 1
     ShowStatusBalloon(window, true);
     EXPECT_EQ(kLine24 + "\n" +
                   "A PRODUCT LONGER THAN 16 x4  (32min)\n"

@@ -82,11 +82,12 @@ TEST_F(DiscChange, TheDeviceChangeMeetsTheAttentionAndPutsTheSettingsBack) {
     // then the saved speed and spin-down, as a resume sends them.
     const auto answered = Answered(*sim);
     ASSERT_GE(answered.size(), 7u);
-    EXPECT_EQ(std::vector<std::string>({"bb000845ffff000000000000 01", "5a002a000000000100000000 01",
-                                        "5a000d000000000100000000 01", "bb000583ffff000000000000 01",
-                                        "5a002a000000000100000000 01", "551000000000000010000000 01",
-                                        "5a000d000000000100000000 01"}),
-              std::vector<std::string>(answered.end() - 7, answered.end()));
+    EXPECT_EQ(
+        std::vector<std::string>({"bb000845ffff000000000000 01", "5a002a000000000100000000 01",
+                                  "5a000d000000000100000000 01", "bb000583ffff000000000000 01",
+                                  "5a002a000000000100000000 01", "551000000000000010000000 01",
+                                  "5a000d000000000100000000 01"}),
+        std::vector<std::string>(answered.end() - 7, answered.end()));
     EXPECT_EQ("00000000000000000d060005003c004b", scsi[scsi.size() - 2]["data"]);
     EXPECT_TRUE(Calls().empty());  // no balloon
     EXPECT_EQ(0u, boxes->Count());

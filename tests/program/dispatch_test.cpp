@@ -170,7 +170,8 @@ TEST_F(Dispatch, OpenCloseWithoutATimerSaysSoEvenWhenErrorsAreSilenced) {
 }
 
 TEST_F(Dispatch, BalloonTimerEndsAtItsFirstTick) {
-    appState->balloonTimerId = SetTimer(window, cmd::BALLOON_TIMER_ID, cmd::BALLOON_TIMER_MS, nullptr);
+    appState->balloonTimerId =
+        SetTimer(window, cmd::BALLOON_TIMER_ID, cmd::BALLOON_TIMER_MS, nullptr);
     ASSERT_EQ(0x1000u, appState->balloonTimerId);
     EXPECT_EQ(0, OnTimer(window, 0x1000));
     EXPECT_EQ(0u, appState->balloonTimerId);

@@ -32,7 +32,8 @@ const char* WindowClass() {
 std::vector<std::string> Commands(const simtest::SimBus& sim) {
     std::vector<std::string> out;
     for (const auto& r : sim.Requests())
-        if (r["cmd"] == "02") out.push_back(r["ha"] + ":" + r["tgt"] + ":" + r["lun"] + " " + r["cdb"]);
+        if (r["cmd"] == "02")
+            out.push_back(r["ha"] + ":" + r["tgt"] + ":" + r["lun"] + " " + r["cdb"]);
     return out;
 }
 

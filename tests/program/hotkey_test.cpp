@@ -12,13 +12,13 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-constexpr LPARAM kAlt = 0x20380001;    // Alt context, scan code 38h, one repeat
+constexpr LPARAM kAlt = 0x20380001;  // Alt context, scan code 38h, one repeat
 constexpr LPARAM kNoAlt = 0x00030001;
 
 std::string Device(unsigned adapter, unsigned target, int type, const std::string& extra = "") {
-    return "[device." + std::to_string(adapter) + "." + std::to_string(target) + "]\ntype=" +
-           std::to_string(type) + "\nvendor=SIMDEV\nproduct=DEVICE " + std::to_string(target) +
-           "\nrevision=1.00\n" + extra;
+    return "[device." + std::to_string(adapter) + "." + std::to_string(target) +
+           "]\ntype=" + std::to_string(type) + "\nvendor=SIMDEV\nproduct=DEVICE " +
+           std::to_string(target) + "\nrevision=1.00\n" + extra;
 }
 
 bool Reaches(const simtest::SimBus& sim, const std::string& target) {

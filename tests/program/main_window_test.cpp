@@ -36,12 +36,11 @@ using testsupport::ShellCall;
 std::vector<ShellCall>& calls = testsupport::ShellCalls();
 
 // Two CD-ROM drives behind a disk, as a user's machine might have them.
-const std::string kBus = std::string("[bus]\nadapters=1\n[adapter.0]\ntargets=8\n") +
-                         "[device.0.0]\ntype=0\nvendor=SIMDISK\nproduct=HARD DISK\nrevision=1.00\n" +
-                         CdromSection(0, 1, "SIMDISC", "CD-ROM DRIVE", "1.00",
-                                      "706,1411,2822,4234,7056") +
-                         CdromSection(0, 3, "OTHERCO", "DVD-ROM DRIVE", "2.10",
-                                      "706,1411,2822,4234");
+const std::string kBus =
+    std::string("[bus]\nadapters=1\n[adapter.0]\ntargets=8\n") +
+    "[device.0.0]\ntype=0\nvendor=SIMDISK\nproduct=HARD DISK\nrevision=1.00\n" +
+    CdromSection(0, 1, "SIMDISC", "CD-ROM DRIVE", "1.00", "706,1411,2822,4234,7056") +
+    CdromSection(0, 3, "OTHERCO", "DVD-ROM DRIVE", "2.10", "706,1411,2822,4234");
 
 // Drive 0 at its second speed and spin-down code 8 (16 s); drive 1 untouched.
 std::string Settings(const std::string& common = "") {
@@ -188,10 +187,12 @@ TEST_F(MainWindowTest, StartUpBindsTheBusAddsTheIconAndShowsTheBalloon) {
 // Japanese name loads whatever the ANSI code page is.
 TEST_F(MainWindowTest, ALibraryInAFolderWithAJapaneseNameLoads) {
     UseSimulatedBus();
-    const std::wstring folder = std::wstring(Wide(simtest::Library("").c_str())) + L"\u6a21\u64ec\u30d0\u30b9";
+    const std::wstring folder =
+        std::wstring(Wide(simtest::Library("").c_str())) + L"\u6a21\u64ec\u30d0\u30b9";
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring copy = folder + L"\\simaspi.dll";
-    ASSERT_TRUE(CopyFileW(Wide(simtest::Library("simaspi.dll").c_str()).c_str(), copy.c_str(), FALSE));
+    ASSERT_TRUE(
+        CopyFileW(Wide(simtest::Library("simaspi.dll").c_str()).c_str(), copy.c_str(), FALSE));
     appState->aspiDll = (simtest::Library("") + "模擬バス\\simaspi.dll").c_str();
     ASSERT_NE(nullptr, Start());
     EXPECT_EQ(0u, boxes->Count());
@@ -246,8 +247,8 @@ TEST_F(MainWindowTest, ALibraryThatCannotBeLoadedClosesTheWindowWithoutAnIcon) {
 
 TEST_F(MainWindowTest, ATrayIconThatCannotBeCreatedUndoesTheLibraryAndTheMutex) {
     UseSimulatedBus();
-    HWND holder = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Self(),
-                                  nullptr);
+    HWND holder =
+        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, Self(), nullptr);
     ASSERT_EQ(1, trayIcon.Create(Self(), holder, 5, 1));  // a second Create fails
 
     ASSERT_NE(nullptr, Start());
@@ -354,8 +355,9 @@ TEST_F(MainWindowTest, FixedCommands) {
     EXPECT_FALSE(Pump());
 
     // Load applies the file again, without balloon or icon change.
-    WriteSettingsFile("[CDROM00]\r\nVendor=SIMDISC\r\nProduct=CD-ROM DRIVE\r\nVersion=1.00\r\n"
-                      "Speed=3\r\n");
+    WriteSettingsFile(
+        "[CDROM00]\r\nVendor=SIMDISC\r\nProduct=CD-ROM DRIVE\r\nVersion=1.00\r\n"
+        "Speed=3\r\n");
     Command(ID_LOAD_SETTINGS);
     EXPECT_EQ("4234", sim->StateField("0:1:0", "speed"));
     EXPECT_TRUE(calls.empty());
@@ -470,8 +472,8 @@ TEST_F(MainWindowTest, TheFirstRescanKeepsTheBoxesTheUserSilenced) {
 }
 
 TEST_F(MainWindowTest, CommandsDuringAStartUpFailureBoxTouchNothing) {
-    const std::string file = Settings("Update=1\r\nOpenCloseTimer=30\r\n") +
-                             "[Menu]\r\nOpen=OPEN\r\n";
+    const std::string file =
+        Settings("Update=1\r\nOpenCloseTimer=30\r\n") + "[Menu]\r\nOpen=OPEN\r\n";
     WriteSettingsFile(file);
     appState->aspiDll = "NOSUCHASPI.DLL";
     // The window is still being created: the box's owner is the way to it.
@@ -488,7 +490,8 @@ TEST_F(MainWindowTest, CommandsDuringAStartUpFailureBoxTouchNothing) {
     calls.clear();
     ASSERT_NE(nullptr, Start());
     boxes->SetOnBox(nullptr);
-    ASSERT_NO_FATAL_FAILURE(ExpectOnlyBox("ASPI32の生成に失敗しました。", "エラー情報", FORM_ERROR));
+    ASSERT_NO_FATAL_FAILURE(
+        ExpectOnlyBox("ASPI32の生成に失敗しました。", "エラー情報", FORM_ERROR));
     EXPECT_EQ(file, ReadSettingsFile());
     EXPECT_TRUE(calls.empty());
     EXPECT_EQ(0u, appState->menuOpen.Length());

@@ -112,8 +112,8 @@ TEST_F(DeviceChange, NothingWhilePausedOrForOtherEvents) {
         EXPECT_TRUE(sim->Log().empty()) << event;
     }
     appState->paused = 0;
-    for (WPARAM event : {WPARAM(0x0007), WPARAM(0x8001), WPARAM(0x8003), WPARAM(0x0019),
-                         WPARAM(0x18000)}) {
+    for (WPARAM event :
+         {WPARAM(0x0007), WPARAM(0x8001), WPARAM(0x8003), WPARAM(0x0019), WPARAM(0x18000)}) {
         Forget();
         OnDeviceChange(window, event);
         EXPECT_EQ(0u, appState->driveCount) << event;

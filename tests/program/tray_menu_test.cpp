@@ -26,11 +26,19 @@ Lines Build(void (*append)(HWND, HMENU), HWND window) {
     return out;
 }
 
-const Lines kSpeedTail = {"-", "設定の読み込み #8010", "設定の書き込み #8011", "-", "再スキャン #8012",
-                          "制御の一時停止 #8013", "設定画面 #8014", "バージョン情報 #8016", "-",
+const Lines kSpeedTail = {"-",
+                          "設定の読み込み #8010",
+                          "設定の書き込み #8011",
+                          "-",
+                          "再スキャン #8012",
+                          "制御の一時停止 #8013",
+                          "設定画面 #8014",
+                          "バージョン情報 #8016",
+                          "-",
                           "プログラムの終了 #8017"};
-const Lines kMediaTail = {"-", "再スキャン #8012", "制御の一時停止 #8013", "設定画面 #8014",
-                          "バージョン情報 #8016", "-", "プログラムの終了 #8017"};
+const Lines kMediaTail = {
+    "-", "再スキャン #8012",      "制御の一時停止 #8013", "設定画面 #8014", "バージョン情報 #8016",
+    "-", "プログラムの終了 #8017"};
 
 Lines Join(Lines head, const Lines& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
@@ -39,8 +47,9 @@ Lines Join(Lines head, const Lines& tail) {
 
 std::string Device(unsigned adapter, unsigned target, int type, const std::string& product,
                    const std::string& extra = "") {
-    return "[device." + std::to_string(adapter) + "." + std::to_string(target) + "]\ntype=" +
-           std::to_string(type) + "\nvendor=SIMDEV\nproduct=" + product + "\nrevision=1.00\n" + extra;
+    return "[device." + std::to_string(adapter) + "." + std::to_string(target) +
+           "]\ntype=" + std::to_string(type) + "\nvendor=SIMDEV\nproduct=" + product +
+           "\nrevision=1.00\n" + extra;
 }
 
 // What the menu loop showed: read from popupMenu by a thread timer that the
@@ -124,21 +133,21 @@ TEST_F(TrayMenus, MediaMenuFollowsTheBusAsTheHotKeysDo) {
     // 0:0 a locked CD-ROM with a disc; 0:1 a disk; 0:2 a CD-ROM whose INQUIRY
     // fails; 0:3 an optical drive, empty, without page 2Ah; 0:4 a CD-ROM with its tray open;
     // adapter 1 cannot be inquired; 2:0 a CD-ROM that cannot lock.
-    Bind("[bus]\nadapters=3\n[adapter.0]\ntargets=5\n[adapter.1]\nfail=1\n[adapter.2]\ntargets=1\n" +
-         CdromSection(0, 0, "SIMDISC", "LOCKED DRIVE    ", "1.00", "706", "lockable=1\nlocked=1\n") +
-         Device(0, 1, 0, "DISK") +
-         CdromSection(0, 2, "SIMDISC", "BROKEN", "1.00", "706", "fail=inquiry\n") +
-         Device(0, 3, 7, "MO\\x01DRIVE", "lockable=1\nmedium=0\n") +
-         CdromSection(0, 4, "SIMDISC", "OPEN TRAY", "1.00", "706", "lockable=1\ntray=open\n") +
-         CdromSection(2, 0, "SIMDISC", "PLAIN", "1.00", "706", "lockable=0\n"));
+    Bind(
+        "[bus]\nadapters=3\n[adapter.0]\ntargets=5\n[adapter.1]\nfail=1\n[adapter.2]\ntargets=1\n" +
+        CdromSection(0, 0, "SIMDISC", "LOCKED DRIVE    ", "1.00", "706", "lockable=1\nlocked=1\n") +
+        Device(0, 1, 0, "DISK") +
+        CdromSection(0, 2, "SIMDISC", "BROKEN", "1.00", "706", "fail=inquiry\n") +
+        Device(0, 3, 7, "MO\\x01DRIVE", "lockable=1\nmedium=0\n") +
+        CdromSection(0, 4, "SIMDISC", "OPEN TRAY", "1.00", "706", "lockable=1\ntray=open\n") +
+        CdromSection(2, 0, "SIMDISC", "PLAIN", "1.00", "706", "lockable=0\n"));
     appState->openCloseTimerId = 0;
     const Lines menu = Build(AppendMediaMenuItems, window);
     EXPECT_EQ(Join({"LOCKED DRIVE > checked", "  開ける #1400 grayed", "  閉じる #2400 grayed",
-                    "  自動開閉 #3400 grayed", "  -", "  アンロック #5400",
-                    "MO?DRIVE >", "  取り出し #1430",
-                    "OPEN TRAY >", "  開ける #1440", "  閉じる #2440", "  自動開閉 #3440", "  -",
-                    "  ロック #4440 grayed",
-                    "PLAIN > checked", "  開ける #1600", "  閉じる #2600", "  自動開閉 #3600"},
+                    "  自動開閉 #3400 grayed", "  -", "  アンロック #5400", "MO?DRIVE >",
+                    "  取り出し #1430", "OPEN TRAY >", "  開ける #1440", "  閉じる #2440",
+                    "  自動開閉 #3440", "  -", "  ロック #4440 grayed", "PLAIN > checked",
+                    "  開ける #1600", "  閉じる #2600", "  自動開閉 #3600"},
                    kMediaTail),
               menu);
     ASSERT_EQ(2u, boxes->Count());
@@ -161,7 +170,8 @@ TEST_F(TrayMenus, MediaMenuFollowsTheBusAsTheHotKeysDo) {
     appState->useOpenClose = 1;
     appState->openCloseTimerId = 0x2000;
     const Lines unlocked = Build(AppendMediaMenuItems, window);
-    EXPECT_EQ((Lines{"LOCKED DRIVE > checked", "  開ける #1400", "  閉じる #2400", "  自動開閉 #3400 grayed"}),
+    EXPECT_EQ((Lines{"LOCKED DRIVE > checked", "  開ける #1400", "  閉じる #2400",
+                     "  自動開閉 #3400 grayed"}),
               Lines(unlocked.begin(), unlocked.begin() + 4));
     EXPECT_EQ("  自動開閉 #3600 grayed", unlocked[13]);
     appState->openCloseTimerId = 0;
@@ -197,7 +207,8 @@ TEST_F(TrayMenus, DevicesBeyondTheIdRangeAreListedWithNothingToChoose) {
 
 TEST_F(TrayMenus, MenuTextsComeFromTheMenuSection) {
     Bind("[bus]\nadapters=1\n[adapter.0]\ntargets=2\n" +
-         CdromSection(0, 0, "SIMDISC", "CD", "1.00", "706", "lockable=1\n") + Device(0, 1, 1, "TAPE"));
+         CdromSection(0, 0, "SIMDISC", "CD", "1.00", "706", "lockable=1\n") +
+         Device(0, 1, 1, "TAPE"));
     drivetest::WriteSettingsFile(
         "[COMMON]\nMediaControl=1\nUseOpenClose=1\nUseLock=1\n[Menu]\nOpen=Open it\nClose=Shut\n"
         "Eject=Out\nOpenClose=Blink\nLock=Hold\nUnlock=Free\n");
@@ -209,22 +220,25 @@ TEST_F(TrayMenus, MenuTextsComeFromTheMenuSection) {
 }
 
 TEST_F(TrayMenus, ButtonsFollowPauseSwapAndOpenDialogs) {
-    Bind("[bus]\nadapters=1\n[adapter.0]\ntargets=1\n" + CdromSection(0, 0, "SIMDISC", "CD", "1.00", "706"));
+    Bind("[bus]\nadapters=1\n[adapter.0]\ntargets=1\n" +
+         CdromSection(0, 0, "SIMDISC", "CD", "1.00", "706"));
     const Lines speed = kSpeedTail;
-    const Lines media = Join({"CD > checked", "  開ける #1400", "  閉じる #2400", "  自動開閉 #3400"}, kMediaTail);
-    const Lines paused = {"制御の再開 #8013", "バージョン情報 #8016", "-", "プログラムの終了 #8017"};
+    const Lines media =
+        Join({"CD > checked", "  開ける #1400", "  閉じる #2400", "  自動開閉 #3400"}, kMediaTail);
+    const Lines paused = {"制御の再開 #8013", "バージョン情報 #8016", "-",
+                          "プログラムの終了 #8017"};
     appState->useLock = 0;
-    HWND dialog = CreateWindowExA(0, "STATIC", "dialog", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
-                                  nullptr, nullptr, nullptr);
+    HWND dialog = CreateWindowExA(0, "STATIC", "dialog", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                  nullptr, nullptr, nullptr, nullptr);
     const struct {
         int paused, swap;
         bool dialogOpen;
         LPARAM mouse;
         Lines shown;
     } cases[] = {
-        {0, 0, false, WM_RBUTTONDOWN, speed},   {0, 0, false, WM_LBUTTONDOWN, media},
-        {0, 1, false, WM_RBUTTONDOWN, media},   {0, 1, false, WM_LBUTTONDOWN, speed},
-        {1, 0, false, WM_LBUTTONDOWN, paused},  {1, 1, false, WM_RBUTTONDOWN, paused},
+        {0, 0, false, WM_RBUTTONDOWN, speed},     {0, 0, false, WM_LBUTTONDOWN, media},
+        {0, 1, false, WM_RBUTTONDOWN, media},     {0, 1, false, WM_LBUTTONDOWN, speed},
+        {1, 0, false, WM_LBUTTONDOWN, paused},    {1, 1, false, WM_RBUTTONDOWN, paused},
         {0, 0, true, WM_RBUTTONDOWN, {"(none)"}}, {1, 0, true, WM_LBUTTONDOWN, {"(none)"}},
     };
     for (const auto& c : cases) {

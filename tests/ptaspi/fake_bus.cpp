@@ -27,8 +27,8 @@ std::uint32_t FakeBus::Send(void* srb) const { return pttest::Send(FAKE_LIBRARY,
 std::vector<std::string> FakeBus::Devices() const { return pttest::Devices(bus); }
 
 std::uint32_t Send(const char* library, void* srb) {
-    auto send = reinterpret_cast<aspi::SendASPI32CommandFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA(library), "SendASPI32Command")));
+    auto send = reinterpret_cast<aspi::SendASPI32CommandFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(library), "SendASPI32Command")));
     return send(srb);
 }
 

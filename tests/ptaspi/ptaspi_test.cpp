@@ -93,9 +93,11 @@ TEST(Access, ReadAccessWhenWriteIsRefused) {
     FakeBus fake(Drive(0, 0, "A"), "0:0:0=readonly");
     Strings opens;
     for (const simtest::LogLine& line : fake.sim.Log())
-        if (line.kind == "open" && line["drive"] == "D:") opens.push_back(line["access"] + " " + line["result"]);
+        if (line.kind == "open" && line["drive"] == "D:")
+            opens.push_back(line["access"] + " " + line["result"]);
     EXPECT_EQ((Strings{"rw denied", "r ok"}), opens);
-    EXPECT_EQ(DEVTYPE_CDROM, fake.bus.GetDeviceType(0, 0, 0));  // INQUIRY refused: the letter's type
+    EXPECT_EQ(DEVTYPE_CDROM,
+              fake.bus.GetDeviceType(0, 0, 0));  // INQUIRY refused: the letter's type
     SRB_ExecSCSICmd srb = TestUnitReady(0, 0);
     EXPECT_FALSE(fake.bus.ExecuteCommand(srb));
     EXPECT_EQ(HASTAT_SEL_TO, srb.SRB_HaStat);
@@ -115,7 +117,8 @@ TEST(Numbering, ClassDevicesWithoutALetterAreFoundOnce) {
     EXPECT_STREQ("CDROM2", Adapter(fake, 2).adapterId);
     Strings opens;
     for (const simtest::LogLine& line : fake.sim.Log())
-        if (line.kind == "open") opens.push_back(line["drive"] + " " + line["access"] + " " + line["result"]);
+        if (line.kind == "open")
+            opens.push_back(line["drive"] + " " + line["access"] + " " + line["result"]);
     EXPECT_EQ((Strings{"D: rw ok", "G: rw ok", "CdRom1 rw ok", "CdRom2 rw ok", "CdRom4 rw none",
                        "CdRom5 rw none", "CdRom6 rw none", "CdRom7 rw none"}),
               opens);
@@ -177,7 +180,8 @@ TEST(Commands, TheDriveCommandSetReachesTheDevice) {
     EXPECT_EQ("closed", fake.sim.StateField("0:2:0", "tray"));
     std::uint16_t speeds[32] = {};
     EXPECT_EQ(3u, d.ProbeSpeeds(0, 2, 0, speeds, 32));
-    EXPECT_EQ((std::vector<std::uint16_t>{706, 1411, 2822}), std::vector<std::uint16_t>(speeds, speeds + 3));
+    EXPECT_EQ((std::vector<std::uint16_t>{706, 1411, 2822}),
+              std::vector<std::uint16_t>(speeds, speeds + 3));
 }
 
 TEST(Commands, OnlyTheBytesTheDeviceSentReachTheBuffer) {
@@ -220,7 +224,8 @@ TEST(Commands, TheLargestTransferIsTakenAndOneByteMoreRefused) {
     out.SRB_BufPointer = data.data();
     out.SRB_BufLen = largest;
     fake.bus.ExecuteCommand(out);  // the device takes no data with it: its answer does not matter
-    EXPECT_EQ("0 65536", fake.PassThroughs().back()["dir"] + " " + fake.PassThroughs().back()["len"]);
+    EXPECT_EQ("0 65536",
+              fake.PassThroughs().back()["dir"] + " " + fake.PassThroughs().back()["len"]);
     const std::size_t sent = fake.PassThroughs().size();
     for (std::uint8_t direction : {SRB_DIR_IN, SRB_DIR_OUT}) {
         SRB_ExecSCSICmd more = TestUnitReady(0, 0);
@@ -244,10 +249,22 @@ TEST(Commands, ARefusedBlockSignalsItsEvent) {
         std::uint8_t status;
     } cases[] = {
         {"no CDB", [](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = 0; }, SS_INVALID_SRB},
-        {"CDB too long", [](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = CDB_AREA_LEN + 1; }, SS_INVALID_SRB},
-        {"both directions", [](SRB_ExecSCSICmd& s) { s.SRB_Flags |= SRB_DIR_IN | SRB_DIR_OUT; }, SS_INVALID_SRB},
-        {"no buffer", [](SRB_ExecSCSICmd& s) { s.SRB_Flags |= SRB_DIR_IN; s.SRB_BufPointer = nullptr; }, SS_INVALID_SRB},
-        {"too big", [](SRB_ExecSCSICmd& s) { s.SRB_Flags |= SRB_DIR_IN; s.SRB_BufLen = 64 * 1024 + 1; }, SS_BUFFER_TO_BIG},
+        {"CDB too long", [](SRB_ExecSCSICmd& s) { s.SRB_CDBLen = CDB_AREA_LEN + 1; },
+         SS_INVALID_SRB},
+        {"both directions", [](SRB_ExecSCSICmd& s) { s.SRB_Flags |= SRB_DIR_IN | SRB_DIR_OUT; },
+         SS_INVALID_SRB},
+        {"no buffer",
+         [](SRB_ExecSCSICmd& s) {
+             s.SRB_Flags |= SRB_DIR_IN;
+             s.SRB_BufPointer = nullptr;
+         },
+         SS_INVALID_SRB},
+        {"too big",
+         [](SRB_ExecSCSICmd& s) {
+             s.SRB_Flags |= SRB_DIR_IN;
+             s.SRB_BufLen = 64 * 1024 + 1;
+         },
+         SS_BUFFER_TO_BIG},
         {"no device", [](SRB_ExecSCSICmd& s) { s.SRB_Target = 2; }, SS_NO_DEVICE},
         {"bad adapter", [](SRB_ExecSCSICmd& s) { s.SRB_HaId = 2; }, SS_INVALID_HA},
         {"cannot be opened", [](SRB_ExecSCSICmd& s) { s.SRB_HaId = 1; }, SS_ERR},
@@ -413,6 +430,7 @@ TEST(Shipped, DescribesItselfInJapanese) {
     EXPECT_EQ(0x04B00411u, *static_cast<DWORD*>(p));
     ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\041104B0\\FileVersion", &p, &len));
     EXPECT_STREQ("1.0.0", static_cast<char*>(p));
-    ASSERT_TRUE(VerQueryValueA(data.data(), "\\StringFileInfo\\041104B0\\FileDescription", &p, &len));
+    ASSERT_TRUE(
+        VerQueryValueA(data.data(), "\\StringFileInfo\\041104B0\\FileDescription", &p, &len));
     EXPECT_STREQ("korvex ASPI32 ライブラリ (SCSI パススルー)", static_cast<char*>(p));
 }

@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     for (const char* name : {"RUN32_A", "RUN32_B"}) {
         char value[256] = {};
         SetLastError(ERROR_SUCCESS);
-        if (GetEnvironmentVariableA(name, value, sizeof value) > 0 || GetLastError() == ERROR_SUCCESS)
+        if (GetEnvironmentVariableA(name, value, sizeof value) > 0 ||
+            GetLastError() == ERROR_SUCCESS)
             std::printf("%s=[%s]\n", name, value);
         else
             std::printf("%s unset\n", name);

@@ -50,9 +50,7 @@ protected:
         window = HiddenWindow();
         ASSERT_NE(window, nullptr);
     }
-    void TearDown() override {
-        DestroyWindow(window);
-    }
+    void TearDown() override { DestroyWindow(window); }
 
     // The object as the program sets it up: 8 slots, callback message, icons
     // in slots 0 and 1.
@@ -72,7 +70,8 @@ protected:
 TEST(TrayRecord, VersionTwoSize) {
     // The record handed over stops before the GUID member.
     EXPECT_EQ(TRAY_RECORD_SIZE, offsetof(NOTIFYICONDATAW, guidItem));
-    EXPECT_EQ(offsetof(NOTIFYICONDATAW, szInfoTitle) + 64 * sizeof(wchar_t) + sizeof(DWORD), TRAY_RECORD_SIZE);
+    EXPECT_EQ(offsetof(NOTIFYICONDATAW, szInfoTitle) + 64 * sizeof(wchar_t) + sizeof(DWORD),
+              TRAY_RECORD_SIZE);
 #ifndef _WIN64
     EXPECT_EQ(TRAY_RECORD_SIZE, 936u);
 #endif
@@ -174,8 +173,8 @@ TEST_F(TrayIconTest, IdZeroIsDerivedFromTheTimeOfTheCall) {
         };
         const std::uint32_t idMs =
             msOfDay(id >> 28, (id >> 20) & 0xFF, (id >> 12) & 0xFF, id & 0xFFF);
-        const std::uint32_t beforeMs = msOfDay(before.wHour % 16, before.wMinute,
-                                               before.wSecond, before.wMilliseconds);
+        const std::uint32_t beforeMs =
+            msOfDay(before.wHour % 16, before.wMinute, before.wSecond, before.wMilliseconds);
         EXPECT_GE(idMs, beforeMs + 9) << "Create waits before reading the clock";
         EXPECT_NE(id, 0u);
         return;
@@ -483,7 +482,6 @@ TEST_F(TrayIconTest, ReleaseLeavesIconsItDidNotLoad) {
     tray.Destroy();
     EXPECT_TRUE(IconAlive(borrowed));
     DestroyIcon(borrowed);
-
 }
 
 TEST_F(TrayIconTest, TaskbarCreatedReAddsTheIcon) {

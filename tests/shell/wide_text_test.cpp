@@ -18,15 +18,16 @@ TEST(WideTextTest, ShiftJisBecomesUtf16) {
         const wchar_t* wide;
     } cases[] = {
         {"設定画面", L"\u8a2d\u5b9a\u753b\u9762"},
-        {"ASPI32の生成に失敗しました。", L"ASPI32\u306e\u751f\u6210\u306b\u5931\u6557\u3057\u307e\u3057\u305f\u3002"},
-        {"\xb1\xb2", L"\uff71\uff72"},               // half-width katakana: one byte each
-        {"a\r\nb\tc", L"a\r\nb\tc"},                  // line ends and tabs stay
+        {"ASPI32の生成に失敗しました。",
+         L"ASPI32\u306e\u751f\u6210\u306b\u5931\u6557\u3057\u307e\u3057\u305f\u3002"},
+        {"\xb1\xb2", L"\uff71\uff72"},  // half-width katakana: one byte each
+        {"a\r\nb\tc", L"a\r\nb\tc"},    // line ends and tabs stay
         {"", L""},
         // A lead byte without its trail byte never takes what follows.
         {"CD-ROM\x81", L"CD-ROM?"},
         {"X\x81\nY", L"X?\nY"},
         {"X\x81 x8", L"X? x8"},
-        {"\x81\x81\x40", L"\uff1d@"},                 // 81 is a trail byte too
+        {"\x81\x81\x40", L"\uff1d@"},  // 81 is a trail byte too
         {"\x82\xa0\x81", L"\u3042?"},
     };
     for (const Case& c : cases) {

@@ -44,9 +44,9 @@ Fn Proc(HMODULE m, const char* name) {
 }
 
 const char* const kEntryNames[9] = {
-    "GetASPI32SupportInfo", "SendASPI32Command", "GetASPI32Buffer",
-    "FreeASPI32Buffer", "TranslateASPI32Address", "GetASPI32DLLVersion",
-    "ScsiRescan", "RegisterASPI32Client", "ReScanAdapters"};
+    "GetASPI32SupportInfo", "SendASPI32Command",      "GetASPI32Buffer",
+    "FreeASPI32Buffer",     "TranslateASPI32Address", "GetASPI32DLLVersion",
+    "ScsiRescan",           "RegisterASPI32Client",   "ReScanAdapters"};
 
 // A CD-ROM drive at 0:3 and a few other devices, the base of most cases.
 const char* const kDriveBus =
@@ -185,8 +185,10 @@ protected:
     }
 
     std::uint8_t SetSpeed(std::uint8_t target, std::uint16_t kbs) {
-        return Exec(target, {0xBB, 0, std::uint8_t(kbs >> 8), std::uint8_t(kbs), 0xFF, 0xFF,
-                             0, 0, 0, 0, 0, 0}, SRB_DIR_OUT | SRB_EVENT_NOTIFY);
+        return Exec(
+            target,
+            {0xBB, 0, std::uint8_t(kbs >> 8), std::uint8_t(kbs), 0xFF, 0xFF, 0, 0, 0, 0, 0, 0},
+            SRB_DIR_OUT | SRB_EVENT_NOTIFY);
     }
 
     std::uint8_t SetInactivity(std::uint8_t target, std::vector<std::uint8_t> list) {
@@ -201,7 +203,10 @@ protected:
 };
 
 TEST_F(SimBus, VariantsExportTheirEntrySets) {
-    const struct { const char* dll; const char* found; } variants[] = {
+    const struct {
+        const char* dll;
+        const char* found;
+    } variants[] = {
         {"simaspi.dll", "111111111"},
         {"simaspi_min.dll", "110000000"},
         {"simaspi_nosend.dll", "101111111"},
@@ -241,15 +246,18 @@ TEST_F(SimBus, DefaultBus) {
     }
     EXPECT_EQ(7056, CurrentSpeed(2));
     EXPECT_EQ(8467, CurrentSpeed(4));
-    EXPECT_EQ(std::vector<std::string>({
-                  "0:0:0 type=0 speed=0 tray=closed medium=1 locked=0 inactivity=0",
-                  "0:2:0 type=5 speed=7056 tray=closed medium=1 locked=0 inactivity=0",
-                  "0:4:0 type=5 speed=8467 tray=closed medium=1 locked=0 inactivity=0"}),
+    EXPECT_EQ(std::vector<std::string>(
+                  {"0:0:0 type=0 speed=0 tray=closed medium=1 locked=0 inactivity=0",
+                   "0:2:0 type=5 speed=7056 tray=closed medium=1 locked=0 inactivity=0",
+                   "0:4:0 type=5 speed=8467 tray=closed medium=1 locked=0 inactivity=0"}),
               Lines(state_));
 }
 
 TEST_F(SimBus, MalformedBusFileMeansNoAdapters) {
-    const struct { const char* text; const char* message; } cases[] = {
+    const struct {
+        const char* text;
+        const char* message;
+    } cases[] = {
         {"[bus]\n[bogus]\n", "2: unknown section [bogus]"},
         {"[device.0.300]\n", "1: unknown section [device.0.300]"},
         {"[bus]\n\n; note\nspeed=3\n", "4: unknown key 'speed' in [bus]"},
@@ -288,21 +296,23 @@ TEST_F(SimBus, MalformedBusFileMeansNoAdapters) {
     }
     SetEnvironmentVariableA("SIMASPI_BUS", (dir_ + "missing.ini").c_str());
     Unload();
-    HANDLE err = CreateFileA(err_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                             CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE err = CreateFileA(err_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     HANDLE old = GetStdHandle(STD_ERROR_HANDLE);
     SetStdHandle(STD_ERROR_HANDLE, err);
     dll_ = LoadLibraryA((simtest::BinDir() + "simaspi.dll").c_str());
     SetStdHandle(STD_ERROR_HANDLE, old);
     CloseHandle(err);
     support_ = Proc<GetASPI32SupportInfoFn>(dll_, "GetASPI32SupportInfo");
-    EXPECT_EQ("simaspi: " + dir_ + "missing.ini:0: cannot read the bus file\n", simtest::ReadFile(err_));
+    EXPECT_EQ("simaspi: " + dir_ + "missing.ini:0: cannot read the bus file\n",
+              simtest::ReadFile(err_));
     EXPECT_EQ(0xE800u, support_());
 }
 
 TEST_F(SimBus, CommentsBlankLinesAndCrlf) {
-    Load("; a bus\r\n\r\n[bus]   ; the bus\r\nstatus=0x04 ; odd status\r\nadapters=3\r\n"
-         "dll_version=0x04030201\r\n[adapter.1]\r\nmanager=MGR  ; padded\r\n");
+    Load(
+        "; a bus\r\n\r\n[bus]   ; the bus\r\nstatus=0x04 ; odd status\r\nadapters=3\r\n"
+        "dll_version=0x04030201\r\n[adapter.1]\r\nmanager=MGR  ; padded\r\n");
     EXPECT_EQ("", simtest::ReadFile(err_));
     EXPECT_EQ(0x0403u, support_());
     EXPECT_EQ(0x04030201u, Proc<GetASPI32DLLVersionFn>(dll_, "GetASPI32DLLVersion")());
@@ -327,9 +337,11 @@ TEST_F(SimBus, CommentsBlankLinesAndCrlf) {
 }
 
 TEST_F(SimBus, StatusesAndInjectedFailures) {
-    Load("[bus]\nadapters=2\n[adapter.1]\nfail=1\n"
-         "[device.0.1]\ntype=5\nfail=devtype,inquiry,tur\n"
-         "[device.0.2]\ntype=5\nfail=setspeed,modesense2a,modesense0d,modeselect,startstop,prevent\n");
+    Load(
+        "[bus]\nadapters=2\n[adapter.1]\nfail=1\n"
+        "[device.0.1]\ntype=5\nfail=devtype,inquiry,tur\n"
+        "[device.0.2]\ntype=5\nfail=setspeed,modesense2a,modesense0d,modeselect,startstop,"
+        "prevent\n");
     EXPECT_EQ(SS_COMP, HaInquiry(0));
     EXPECT_EQ(SS_ERR, HaInquiry(1));
     EXPECT_EQ(SS_INVALID_HA, HaInquiry(2));
@@ -370,16 +382,17 @@ TEST_F(SimBus, StatusesAndInjectedFailures) {
 }
 
 TEST_F(SimBus, InquiryBytes) {
-    Load("[adapter.0]\n[device.0.1]\ntype=0x1F\nvendor=AB\\x01\\x3b\n"
-         "product=ABCDEFGHIJKLMNOPQRS\nrevision=7\n"
-         "[device.0.2]\ntype=1\n[device.0.3]\ntype=3\n[device.0.4]\ntype=4\n"
-         "[device.0.5]\ntype=7\n[device.0.6]\ntype=8\n[device.0.7]\ntype=9\n[device.0.0]\n");
+    Load(
+        "[adapter.0]\n[device.0.1]\ntype=0x1F\nvendor=AB\\x01\\x3b\n"
+        "product=ABCDEFGHIJKLMNOPQRS\nrevision=7\n"
+        "[device.0.2]\ntype=1\n[device.0.3]\ntype=3\n[device.0.4]\ntype=4\n"
+        "[device.0.5]\ntype=7\n[device.0.6]\ntype=8\n[device.0.7]\ntype=9\n[device.0.0]\n");
     std::uint8_t buf[64];
     std::memset(buf, 0xAA, sizeof buf);
     ASSERT_EQ(SS_COMP, Exec(1, {0x12, 0, 0, 0, 0xFF, 0}, 0x48, buf, 64));
-    const std::uint8_t expect[36] = {0x1F, 0, 2, 2, 31, 0, 0, 0, 'A', 'B', 1, ';', ' ', ' ', ' ', ' ',
-                                     'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H', 'I', 'J', 'K', 'L',
-                                     'M', 'N', 'O', 'P', '7', ' ', ' ', ' '};
+    const std::uint8_t expect[36] = {0x1F, 0,   2,   2,   31,  0,   0,   0,   'A', 'B', 1,   ';',
+                                     ' ',  ' ', ' ', ' ', 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H',
+                                     'I',  'J', 'K', 'L', 'M', 'N', 'O', 'P', '7', ' ', ' ', ' '};
     EXPECT_EQ(Hex(expect, 36), Hex(buf, 36));
     EXPECT_EQ(0xAA, buf[36]);
 
@@ -403,14 +416,24 @@ TEST_F(SimBus, InquiryBytes) {
 }
 
 TEST_F(SimBus, ModeSensePages) {
-    Load("[adapter.0]\n[device.0.3]\ntype=5\nmax_speed=7056\ncurrent_speed=1408\nlocked=1\n"
-         "inactivity=5\n[device.0.4]\ntype=5\npages=2a\nlockable=0\n");
+    Load(
+        "[adapter.0]\n[device.0.3]\ntype=5\nmax_speed=7056\ncurrent_speed=1408\nlocked=1\n"
+        "inactivity=5\n[device.0.4]\ntype=5\npages=2a\nlockable=0\n");
     std::vector<std::uint8_t> p = Sense(3, 0x2A);
-    EXPECT_EQ("0020000000000000" "2a18000000000300" "1b90000000000580" "0000000000000000" "0000"
-              "0000",
-              Hex(p.data(), 36));
+    EXPECT_EQ(
+        "0020000000000000"
+        "2a18000000000300"
+        "1b90000000000580"
+        "0000000000000000"
+        "0000"
+        "0000",
+        Hex(p.data(), 36));
     p = Sense(3, 0x0D);
-    EXPECT_EQ("000e000000000000" "0d060005003c004b" "0000", Hex(p.data(), 18));
+    EXPECT_EQ(
+        "000e000000000000"
+        "0d060005003c004b"
+        "0000",
+        Hex(p.data(), 18));
 
     std::uint8_t st;
     Sense(4, 0x0D, &st);
@@ -419,7 +442,7 @@ TEST_F(SimBus, ModeSensePages) {
     EXPECT_EQ(SS_ERR, st);
     p = Sense(4, 0x2A, &st);
     EXPECT_EQ(SS_COMP, st);
-    EXPECT_EQ(0x00, p[14]);  // neither lockable nor locked
+    EXPECT_EQ(0x00, p[14]);            // neither lockable nor locked
     EXPECT_EQ(7056, CurrentSpeed(4));  // defaults: the highest of the default speeds
 
     std::uint8_t small[16];
@@ -435,14 +458,24 @@ TEST_F(SimBus, ModeSensePages) {
 }
 
 TEST_F(SimBus, SpeedPolicies) {
-    const struct { const char* keys; std::uint16_t request, expect; } cases[] = {
-        {"", 1, 704},                    {"", 704, 704},
-        {"", 705, 1408},                 {"", 7057, 7056},
-        {"", 0xFFFF, 7056},              {"speed_policy=floor", 1, 704},
-        {"speed_policy=floor", 2815, 1408}, {"speed_policy=floor", 2816, 2816},
-        {"speed_policy=floor", 9000, 7056}, {"speed_policy=nearest", 2500, 2816},
-        {"speed_policy=nearest", 2112, 2816}, {"speed_policy=nearest", 2111, 1408},
-        {"speed_policy=nearest", 1, 704},   {"speed_policy=nearest", 60000, 7056},
+    const struct {
+        const char* keys;
+        std::uint16_t request, expect;
+    } cases[] = {
+        {"", 1, 704},
+        {"", 704, 704},
+        {"", 705, 1408},
+        {"", 7057, 7056},
+        {"", 0xFFFF, 7056},
+        {"speed_policy=floor", 1, 704},
+        {"speed_policy=floor", 2815, 1408},
+        {"speed_policy=floor", 2816, 2816},
+        {"speed_policy=floor", 9000, 7056},
+        {"speed_policy=nearest", 2500, 2816},
+        {"speed_policy=nearest", 2112, 2816},
+        {"speed_policy=nearest", 2111, 1408},
+        {"speed_policy=nearest", 1, 704},
+        {"speed_policy=nearest", 60000, 7056},
         {"speed_map=1408:704,2816:1408", 1408, 704},
         {"speed_map=1408:704,2816:1408", 2816, 1408},
         {"speed_map=1408:704,2816:1408", 2817, 4224},
@@ -451,8 +484,8 @@ TEST_F(SimBus, SpeedPolicies) {
         {"speeds=\nmax_speed=1000", 1234, 1000},
     };
     for (const auto& c : cases) {
-        std::string text = std::string("[adapter.0]\n[device.0.3]\ntype=5\ncurrent_speed=100\n") +
-                           c.keys + "\n";
+        std::string text =
+            std::string("[adapter.0]\n[device.0.3]\ntype=5\ncurrent_speed=100\n") + c.keys + "\n";
         Load(text.c_str());
         ASSERT_EQ("", simtest::ReadFile(err_)) << c.keys;
         ASSERT_EQ(SS_COMP, SetSpeed(3, c.request));
@@ -471,8 +504,10 @@ TEST_F(SimBus, SpeedPolicies) {
 }
 
 TEST_F(SimBus, TrayLockAndMedium) {
-    Load("[adapter.0]\n[device.0.3]\ntype=5\n[device.0.5]\ntype=5\nmedium=0\n"
-         "[device.0.6]\ntype=1\ntray=open\n[device.0.7]\ntype=0\n[device.0.1]\ntype=4\nlockable=0\n");
+    Load(
+        "[adapter.0]\n[device.0.3]\ntype=5\n[device.0.5]\ntype=5\nmedium=0\n"
+        "[device.0.6]\ntype=1\ntray=open\n[device.0.7]\ntype=0\n[device.0.1]\ntype=4\nlockable="
+        "0\n");
     std::uint8_t buf[255];
     auto tur = [&](std::uint8_t t) { return Exec(t, {0, 0, 0, 0, 0, 0}, 0x40); };
     auto startStop = [&](std::uint8_t t, std::uint8_t b4) {
@@ -492,7 +527,8 @@ TEST_F(SimBus, TrayLockAndMedium) {
     EXPECT_EQ(SS_ERR, Exec(eject));
     EXPECT_EQ(0x53, eject.SenseArea[12]);
     EXPECT_EQ(SS_COMP, tur(3));  // still closed
-    EXPECT_EQ("0:3:0 type=5 speed=7056 tray=closed medium=1 locked=1 inactivity=0", Lines(state_)[1]);
+    EXPECT_EQ("0:3:0 type=5 speed=7056 tray=closed medium=1 locked=1 inactivity=0",
+              Lines(state_)[1]);
 
     ASSERT_EQ(SS_COMP, prevent(3, 0));
     EXPECT_EQ(0x01, Sense(3, 0x2A)[14]);
@@ -517,24 +553,25 @@ TEST_F(SimBus, TrayLockAndMedium) {
     EXPECT_EQ(SS_ERR, prevent(1, 1));
     EXPECT_EQ(SS_COMP, prevent(1, 0));
     EXPECT_EQ(SS_ERR, SetSpeed(6, 1408));
-    EXPECT_EQ(std::vector<std::string>({
-                  "0:1:0 type=4 speed=0 tray=closed medium=1 locked=0 inactivity=0",
-                  "0:3:0 type=5 speed=7056 tray=closed medium=1 locked=0 inactivity=0",
-                  "0:5:0 type=5 speed=7056 tray=closed medium=0 locked=0 inactivity=0",
-                  "0:6:0 type=1 speed=0 tray=closed medium=1 locked=1 inactivity=0",
-                  "0:7:0 type=0 speed=0 tray=closed medium=1 locked=0 inactivity=0"}),
+    EXPECT_EQ(std::vector<std::string>(
+                  {"0:1:0 type=4 speed=0 tray=closed medium=1 locked=0 inactivity=0",
+                   "0:3:0 type=5 speed=7056 tray=closed medium=1 locked=0 inactivity=0",
+                   "0:5:0 type=5 speed=7056 tray=closed medium=0 locked=0 inactivity=0",
+                   "0:6:0 type=1 speed=0 tray=closed medium=1 locked=1 inactivity=0",
+                   "0:7:0 type=0 speed=0 tray=closed medium=1 locked=0 inactivity=0"}),
               Lines(state_));
 }
 
 TEST_F(SimBus, ModeSelectSetsInactivity) {
     Load(kDriveBus);
-    ASSERT_EQ(SS_COMP, SetInactivity(3, {0, 0, 0, 0, 0, 0, 0, 0, 0x0D, 6, 0, 0x0F, 0, 0x3C, 0, 0x4B}));
+    ASSERT_EQ(SS_COMP,
+              SetInactivity(3, {0, 0, 0, 0, 0, 0, 0, 0, 0x0D, 6, 0, 0x0F, 0, 0x3C, 0, 0x4B}));
     EXPECT_EQ(0x0F, Sense(3, 0x0D)[11]);
     EXPECT_EQ("0:3:0 type=5 speed=1408 tray=closed medium=1 locked=0 inactivity=15\n",
               simtest::ReadFile(state_));
     // With an 8-byte block descriptor before the page; the high nibble is not the code's.
-    ASSERT_EQ(SS_COMP, SetInactivity(3, {0, 0, 0, 0, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 8, 0,
-                                         0x0D, 6, 0, 0x23, 0, 0x3C, 0, 0x4B}));
+    ASSERT_EQ(SS_COMP, SetInactivity(3, {0, 0, 0, 0, 0,    0, 0, 8,    0, 0,    0, 0,
+                                         0, 0, 8, 0, 0x0D, 6, 0, 0x23, 0, 0x3C, 0, 0x4B}));
     EXPECT_EQ(0x03, Sense(3, 0x0D)[11]);
     // Another page, a list too short, a length beyond the buffer: refused, code kept.
     EXPECT_EQ(SS_ERR, SetInactivity(3, {0, 0, 0, 0, 0, 0, 0, 0, 0x2A, 6, 0, 0x07, 0, 0, 0, 0}));
@@ -579,24 +616,33 @@ TEST_F(SimBus, CommandLog) {
     EXPECT_EQ("call=ReScanAdapters", lines[2]);
     EXPECT_EQ("call=GetASPI32DLLVersion result=0x00000000", lines[3]);
     EXPECT_EQ("call=GetASPI32SupportInfo result=0x0101", lines[4]);
-    EXPECT_EQ("srb cmd=00 ha=0 tgt=0 lun=0 flags=00 buflen=0 senselen=0 cdblen=0 cdb= post=none "
-              "status=01 raw=" + std::string(120, '0'), lines[5]);
-    EXPECT_EQ("srb cmd=01 ha=0 tgt=3 lun=0 flags=00 buflen=0 senselen=0 cdblen=0 cdb= post=none "
-              "status=01 raw=010000000000000003000000", lines[6]);
-    EXPECT_EQ("srb cmd=02 ha=0 tgt=3 lun=0 flags=40 buflen=0 senselen=14 cdblen=6 cdb=000000000000 "
-              "post=event handle=" + std::string(handle) + " status=01 raw=" + raw, lines[7]);
+    EXPECT_EQ(
+        "srb cmd=00 ha=0 tgt=0 lun=0 flags=00 buflen=0 senselen=0 cdblen=0 cdb= post=none "
+        "status=01 raw=" +
+            std::string(120, '0'),
+        lines[5]);
+    EXPECT_EQ(
+        "srb cmd=01 ha=0 tgt=3 lun=0 flags=00 buflen=0 senselen=0 cdblen=0 cdb= post=none "
+        "status=01 raw=010000000000000003000000",
+        lines[6]);
+    EXPECT_EQ(
+        "srb cmd=02 ha=0 tgt=3 lun=0 flags=40 buflen=0 senselen=14 cdblen=6 cdb=000000000000 "
+        "post=event handle=" +
+            std::string(handle) + " status=01 raw=" + raw,
+        lines[7]);
     EXPECT_NE(std::string::npos,
               lines[8].find(" cdblen=12 cdb=551000000000000010000000 post=bad handle="));
     EXPECT_NE(std::string::npos,
               lines[8].find(" status=01 raw=" + Hex(&sel, sizeof sel).replace(2, 2, "00") +
                             " data=00000000000000000d06000f003c004b"));
-    EXPECT_NE(std::string::npos, lines[9].find(" flags=08 buflen=0 senselen=14 cdblen=6 cdb=1e0000000100 "
-                                               "post=none handle=0x0 status=01 raw="));
+    EXPECT_NE(std::string::npos,
+              lines[9].find(" flags=08 buflen=0 senselen=14 cdblen=6 cdb=1e0000000100 "
+                            "post=none handle=0x0 status=01 raw="));
 }
 
 TEST_F(SimBus, AsyncCompletionSignalsTheEvent) {
-    Load((std::string("[bus]\ncompletion=async\nlatency_ms=200\n") + kDriveBus +
-          "fail=tur\n").c_str());
+    Load((std::string("[bus]\ncompletion=async\nlatency_ms=200\n") + kDriveBus + "fail=tur\n")
+             .c_str());
     std::uint8_t buf[255] = {};
     SRB_ExecSCSICmd inq = Block(3, {0x12, 0, 0, 0, 0xFF, 0}, 0x48, buf, 255);
     HANDLE ev = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -633,8 +679,9 @@ std::string Misbehaving(const char* keys, unsigned seed = 7) {
 }
 
 TEST_F(SimBus, MisbehaviourReplaysFromItsSeed) {
-    const char* keys = "error_rate=20\nshort_rate=20\nnonsense_rate=30\ntext_rate=30\n"
-                       "type_rate=10\nlong_length_rate=10\n";
+    const char* keys =
+        "error_rate=20\nshort_rate=20\nnonsense_rate=30\ntext_rate=30\n"
+        "type_rate=10\nlong_length_rate=10\n";
     // What the host sees of sixty commands: status and reply bytes.
     auto run = [&](unsigned seed) {
         Load(Misbehaving(keys, seed).c_str());
@@ -713,20 +760,23 @@ TEST_F(SimBus, MisbehaviourModePages) {
         if (cur > max && cur != 0xFFFF) kinds.insert("current above max");
         if (d[14] != 0x01) kinds.insert("lock bits");  // lockable, not locked
         std::vector<std::uint8_t> c = Sense(3, 0x0D, &st);
-        if ((c[8] & 0x3F) != 0x0D) kinds.insert("page code");
-        else if (c[11] > 15) kinds.insert("inactivity byte");
+        if ((c[8] & 0x3F) != 0x0D)
+            kinds.insert("page code");
+        else if (c[11] > 15)
+            kinds.insert("inactivity byte");
     }
-    EXPECT_EQ((std::set<std::string>{"current 0", "current above max", "current ffff",
-                                     "inactivity byte", "lock bits", "max 0", "max ffff",
-                                     "page code"}),
-              kinds);
+    EXPECT_EQ(
+        (std::set<std::string>{"current 0", "current above max", "current ffff", "inactivity byte",
+                               "lock bits", "max 0", "max ffff", "page code"}),
+        kinds);
 }
 
 TEST_F(SimBus, MisbehaviourShortRepliesAndLongLengths) {
     Load(Misbehaving("short_rate=100\n").c_str());
     for (int i = 0; i < 20; ++i) {
         std::vector<std::uint8_t> buf(255, 0xAA);
-        ASSERT_EQ(SS_COMP, Exec(3, {0x5A, 0, 0x2A, 0, 0, 0, 0, 1, 0, 0, 0, 0}, 0x48, buf.data(), 255));
+        ASSERT_EQ(SS_COMP,
+                  Exec(3, {0x5A, 0, 0x2A, 0, 0, 0, 0, 1, 0, 0, 0, 0}, 0x48, buf.data(), 255));
         // Fewer than the 34 bytes of the page: what was not sent is as the host left it.
         std::size_t sent = 0;
         while (sent < buf.size() && buf[sent] != 0xAA) ++sent;
@@ -759,7 +809,9 @@ TEST_F(SimBus, MisbehaviourTypesDevicesAndAdapters) {
         EXPECT_EQ(0x0100u, word);
         EXPECT_EQ(SS_INVALID_HA, HaInquiry(0));
     }
-    EXPECT_NE(std::string::npos, simtest::ReadFile(state_).find("0:3:0 type=5 speed=1408 tray=closed medium=1 locked=0 inactivity=0 absent=1"));
+    EXPECT_NE(std::string::npos,
+              simtest::ReadFile(state_).find(
+                  "0:3:0 type=5 speed=1408 tray=closed medium=1 locked=0 inactivity=0 absent=1"));
     EXPECT_NE(std::string::npos, simtest::ReadFile(log_).find("call=ScsiRescan chaos=device-gone"));
     // The next rescan brings every device back.
     Proc<RescanFn>(dll_, "ReScanAdapters")();
@@ -790,10 +842,15 @@ TEST_F(SimBus, MisbehaviourLateCompletion) {
 // completes it after its seconds. Other commands of the device, and the same
 // command on other devices, complete as usual. Nothing held can be aborted.
 TEST_F(SimBus, HeldRequests) {
-    Load("[bus]\ncompletion=sync\n[adapter.0]\n"
-         "[device.0.3]\ntype=5\nvendor=SIMDISC\nhang=modesense2a,startstop\n"
-         "[device.0.4]\ntype=5\nvendor=SIMDISC\nlate=inquiry:1,tur:2\n");
-    struct Case { std::uint8_t target; std::vector<std::uint8_t> cdb; const char* hold; };
+    Load(
+        "[bus]\ncompletion=sync\n[adapter.0]\n"
+        "[device.0.3]\ntype=5\nvendor=SIMDISC\nhang=modesense2a,startstop\n"
+        "[device.0.4]\ntype=5\nvendor=SIMDISC\nlate=inquiry:1,tur:2\n");
+    struct Case {
+        std::uint8_t target;
+        std::vector<std::uint8_t> cdb;
+        const char* hold;
+    };
     const Case cases[] = {
         {3, {0x5A, 0, 0x2A, 0, 0, 0, 0, 1, 0, 0, 0, 0}, "never"},
         {3, {0x1B, 0, 0, 0, 2, 0}, "never"},
@@ -833,7 +890,8 @@ TEST_F(SimBus, HeldRequests) {
             ASSERT_EQ(2u, after.size());
             char to[32];
             std::snprintf(to, sizeof to, "%llx", (unsigned long long)(std::uintptr_t)&s);
-            EXPECT_EQ(std::string("srb cmd=03 ha=0 tgt=0 lun=0 flags=00 buflen=0 senselen=0 cdblen=0 cdb= post=none to=0x") +
+            EXPECT_EQ(std::string("srb cmd=03 ha=0 tgt=0 lun=0 flags=00 buflen=0 senselen=0 "
+                                  "cdblen=0 cdb= post=none to=0x") +
                           to + " status=03 raw=03000000" + "00000000" +
                           Hex(&abort.SRB_ToAbort, sizeof(void*)),
                       after[1]);
@@ -846,7 +904,8 @@ TEST_F(SimBus, HeldRequests) {
             EXPECT_GE(GetTickCount() - start + 20, std::stoul(c.hold) * 1000) << what;
             const auto lines = Lines(log_);
             ASSERT_EQ(1u, lines.size()) << what;
-            EXPECT_EQ(std::string(" hold=") + c.hold, lines[0].substr(lines[0].find(" hold="))) << lines[0];
+            EXPECT_EQ(std::string(" hold=") + c.hold, lines[0].substr(lines[0].find(" hold=")))
+                << lines[0];
         } else {
             EXPECT_EQ(SS_COMP, returned) << what;
             EXPECT_EQ(Lines(log_)[0].find("hold="), std::string::npos);
@@ -872,26 +931,57 @@ TEST_F(SimBus, ConfigurationPerformanceAndStreaming) {
     Load(kModernBus);
     ASSERT_EQ("", simtest::ReadFile(err_));
     std::uint8_t buf[256];
-    const auto config = [&](std::uint8_t target, std::uint8_t rt, std::uint16_t start, std::uint8_t* st) {
+    const auto config = [&](std::uint8_t target, std::uint8_t rt, std::uint16_t start,
+                            std::uint8_t* st) {
         std::memset(buf, 0xAA, sizeof buf);
-        *st = Exec(target, {0x46, rt, std::uint8_t(start >> 8), std::uint8_t(start), 0, 0, 0, 1, 0, 0},
+        *st = Exec(target,
+                   {0x46, rt, std::uint8_t(start >> 8), std::uint8_t(start), 0, 0, 0, 1, 0, 0},
                    0x48, buf, sizeof buf);
         return std::string(Hex(buf, 4 + std::size_t(buf[3])));
     };
     std::uint8_t st;
     // From 0100h: power management (page 1Ah) and real time streaming with
     // WSPD (write speeds listed) and SCS (SET CD SPEED taken).
-    EXPECT_EQ("00000010" "00000040" "01000100" "01070104" "0a000000", config(5, 0, 0x0100, &st));
+    EXPECT_EQ(
+        "00000010"
+        "00000040"
+        "01000100"
+        "01070104"
+        "0a000000",
+        config(5, 0, 0x0100, &st));
     EXPECT_EQ(SS_COMP, st);
     // The whole list: profiles BD, DVD, CD (BD current), core, removable
     // medium, CD read, DVD read, BD read, then the two above.
     const std::string all = config(5, 0, 0, &st);
-    EXPECT_EQ("00000064" "00000040" "0000010c" "00400100" "00100000" "00080000" "00010108"
-              "00000002" "00000000" "00030104" "29000000" "001e0104" "00000000" "001f0104"
-              "00000000" "0040011c",
-              all.substr(0, 128));
-    EXPECT_EQ("01000100" "01070104" "0a000000", all.substr(all.size() - 24));
-    EXPECT_EQ("0000000c" "00000040" "01070104" "0a000000", config(5, 2, 0x0107, &st));  // one feature
+    EXPECT_EQ(
+        "00000064"
+        "00000040"
+        "0000010c"
+        "00400100"
+        "00100000"
+        "00080000"
+        "00010108"
+        "00000002"
+        "00000000"
+        "00030104"
+        "29000000"
+        "001e0104"
+        "00000000"
+        "001f0104"
+        "00000000"
+        "0040011c",
+        all.substr(0, 128));
+    EXPECT_EQ(
+        "01000100"
+        "01070104"
+        "0a000000",
+        all.substr(all.size() - 24));
+    EXPECT_EQ(
+        "0000000c"
+        "00000040"
+        "01070104"
+        "0a000000",
+        config(5, 2, 0x0107, &st));  // one feature
     EXPECT_EQ("aaaaaaaa", Hex(buf + 16, 4));
     config(5, 3, 0, &st);
     EXPECT_EQ(SS_ERR, st);
@@ -906,20 +996,33 @@ TEST_F(SimBus, ConfigurationPerformanceAndStreaming) {
 
     const auto performance = [&](std::uint8_t type, std::uint8_t byte1, std::uint16_t most) {
         std::memset(buf, 0xAA, sizeof buf);
-        st = Exec(5, {0xAC, byte1, 0, 0, 0, 0, 0, 0, std::uint8_t(most >> 8), std::uint8_t(most), type, 0},
-                  0x48, buf, 248);
+        st = Exec(
+            5,
+            {0xAC, byte1, 0, 0, 0, 0, 0, 0, std::uint8_t(most >> 8), std::uint8_t(most), type, 0},
+            0x48, buf, 248);
         return Hex(buf, 8 + 16 * 2);
     };
     // Type 03h: each write speed descriptor to the end of a full BD (LBA
     // 12219391), its read speed, then its write speed.
-    EXPECT_EQ("00000024" "00000000" "0000000000ba73ff0000232800001194"
-              "0000000000ba73ff0000465000004650",
-              performance(3, 0, 15));
+    EXPECT_EQ(
+        "00000024"
+        "00000000"
+        "0000000000ba73ff0000232800001194"
+        "0000000000ba73ff0000465000004650",
+        performance(3, 0, 15));
     EXPECT_EQ(SS_COMP, st);
-    EXPECT_EQ("00000014" "00000000" "0000000000ba73ff0000232800001194" "aaaaaaaa",
-              performance(3, 0, 1).substr(0, 56));  // at most one
+    EXPECT_EQ(
+        "00000014"
+        "00000000"
+        "0000000000ba73ff0000232800001194"
+        "aaaaaaaa",
+        performance(3, 0, 1).substr(0, 56));  // at most one
     // Type 00h: one nominal stretch at the speed reads run at.
-    EXPECT_EQ("00000014" "00000000" "0000000000008ca000ba73ff00008ca0", performance(0, 0x10, 15).substr(0, 48));
+    EXPECT_EQ(
+        "00000014"
+        "00000000"
+        "0000000000008ca000ba73ff00008ca0",
+        performance(0, 0x10, 15).substr(0, 48));
     performance(2, 0, 15);
     EXPECT_EQ(SS_ERR, st);
 
@@ -928,8 +1031,9 @@ TEST_F(SimBus, ConfigurationPerformanceAndStreaming) {
     // reports while page 2Ah still says 36000.
     EXPECT_EQ(SS_COMP, SetSpeed(5, 4500));
     EXPECT_NE(std::string::npos, simtest::ReadFile(state_).find("0:5:0 type=5 speed=36000 "));
-    std::uint8_t desc[28] = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0x23, 0x28,
-                             0, 0, 0x03, 0xE8, 0, 0, 0x23, 0x28, 0, 0, 0x03, 0xE8};
+    std::uint8_t desc[28] = {0,    0,    0,    0,    0,    0,    0,    0,   0xFF, 0xFF,
+                             0xFF, 0xFF, 0,    0,    0x23, 0x28, 0,    0,   0x03, 0xE8,
+                             0,    0,    0x23, 0x28, 0,    0,    0x03, 0xE8};
     EXPECT_EQ(SS_COMP, Exec(5, {0xB6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 28, 0}, 0x50, desc, 28));
     EXPECT_EQ("000000000000232800ba73ff00002328", performance(0, 0x10, 15).substr(16, 32));
     EXPECT_EQ(36000, CurrentSpeed(5));
@@ -944,10 +1048,14 @@ TEST_F(SimBus, ConfigurationPerformanceAndStreaming) {
 }
 
 TEST_F(SimBus, SpeedRulesOfTodaysDrives) {
-    const struct { const char* keys; std::uint8_t setStatus; std::uint16_t reported, state; } cases[] = {
+    const struct {
+        const char* keys;
+        std::uint8_t setStatus;
+        std::uint16_t reported, state;
+    } cases[] = {
         {"kind=dvd\ncd_speed=accept", SS_COMP, 2816, 2816},
         {"kind=dvd\ncd_speed=refuse", SS_ERR, 7056, 7056},
-        {"kind=dvd\ncd_speed=ignore_dvd", SS_COMP, 7056, 7056},         // a DVD in
+        {"kind=dvd\ncd_speed=ignore_dvd", SS_COMP, 7056, 7056},              // a DVD in
         {"kind=dvd\nprofile=cd\ncd_speed=ignore_dvd", SS_COMP, 2816, 2816},  // a CD in
         {"kind=bd\nmedium=0\ncd_speed=ignore_dvd", SS_COMP, 2816, 2816},     // nothing in
         {"speed_report=zero", SS_COMP, 0, 2816},
@@ -959,7 +1067,8 @@ TEST_F(SimBus, SpeedRulesOfTodaysDrives) {
         ASSERT_EQ("", simtest::ReadFile(err_)) << c.keys;
         EXPECT_EQ(c.setStatus, SetSpeed(3, 2816)) << c.keys;
         EXPECT_EQ(c.reported, CurrentSpeed(3)) << c.keys;
-        EXPECT_NE(std::string::npos, simtest::ReadFile(state_).find("speed=" + std::to_string(c.state) + " "))
+        EXPECT_NE(std::string::npos,
+                  simtest::ReadFile(state_).find("speed=" + std::to_string(c.state) + " "))
             << c.keys;
     }
     // Streaming refused while listed.
@@ -980,7 +1089,11 @@ TEST_F(SimBus, SpeedRulesOfTodaysDrives) {
 TEST_F(SimBus, PowerConditionPage) {
     Load(kModernBus);
     // Idle 20 s and standby 8 min running; no page 0Dh.
-    EXPECT_EQ("0012000000000000" "1a0a0003000000c8" "000012c0", Hex(Sense(5, 0x1A).data(), 20));
+    EXPECT_EQ(
+        "0012000000000000"
+        "1a0a0003000000c8"
+        "000012c0",
+        Hex(Sense(5, 0x1A).data(), 20));
     std::uint8_t st;
     Sense(5, 0x0D, &st);
     EXPECT_EQ(SS_ERR, st);
@@ -989,28 +1102,34 @@ TEST_F(SimBus, PowerConditionPage) {
     EXPECT_NE(std::string::npos, simtest::ReadFile(state_).find("inactivity=0 standby=4800\n"));
 
     // Standby 2 min, idle off.
-    ASSERT_EQ(SS_COMP, SetInactivity(5, {0, 0, 0, 0, 0, 0, 0, 0, 0x1A, 0x0A, 0, 0x01,
-                                         0, 0, 0, 0, 0, 0, 0x04, 0xB0}));
-    EXPECT_EQ("1a0a0001000000000000" "04b0", Hex(Sense(5, 0x1A).data() + 8, 12));
+    ASSERT_EQ(SS_COMP, SetInactivity(5, {0, 0,    0, 0, 0, 0, 0, 0, 0x1A, 0x0A,
+                                         0, 0x01, 0, 0, 0, 0, 0, 0, 0x04, 0xB0}));
+    EXPECT_EQ(
+        "1a0a0001000000000000"
+        "04b0",
+        Hex(Sense(5, 0x1A).data() + 8, 12));
     EXPECT_NE(std::string::npos, simtest::ReadFile(state_).find("standby=1200\n"));
     // Standby off: the state says 0.
-    ASSERT_EQ(SS_COMP, SetInactivity(5, {0, 0, 0, 0, 0, 0, 0, 0, 0x1A, 0x0A, 0, 0x00,
-                                         0, 0, 0, 0, 0, 0, 0x04, 0xB0}));
+    ASSERT_EQ(SS_COMP, SetInactivity(5, {0, 0,    0, 0, 0, 0, 0, 0, 0x1A, 0x0A,
+                                         0, 0x00, 0, 0, 0, 0, 0, 0, 0x04, 0xB0}));
     EXPECT_NE(std::string::npos, simtest::ReadFile(state_).find("standby=0\n"));
     // Cut short, or page 0Dh that the drive lacks: refused.
     EXPECT_EQ(SS_ERR, SetInactivity(5, {0, 0, 0, 0, 0, 0, 0, 0, 0x1A, 0x0A, 0, 0x01, 0, 0}));
-    EXPECT_EQ(SS_ERR, SetInactivity(5, {0, 0, 0, 0, 0, 0, 0, 0, 0x0D, 6, 0, 0x0F, 0, 0x3C, 0, 0x4B}));
+    EXPECT_EQ(SS_ERR,
+              SetInactivity(5, {0, 0, 0, 0, 0, 0, 0, 0, 0x0D, 6, 0, 0x0F, 0, 0x3C, 0, 0x4B}));
 }
 
 // A unit attention waits for the next command; INQUIRY and REQUEST SENSE
 // pass it by, REQUEST SENSE reporting it.
 TEST_F(SimBus, UnitAttentionsWaitForTheNextCommand) {
-    Load("[adapter.0]\n[device.0.3]\ntype=5\nmax_speed=7056\ncurrent_speed=1408\n"
-         "attention=reset,MEDIUM\n[device.0.4]\ntype=5\nattention=none\n");
+    Load(
+        "[adapter.0]\n[device.0.3]\ntype=5\nmax_speed=7056\ncurrent_speed=1408\n"
+        "attention=reset,MEDIUM\n[device.0.4]\ntype=5\nattention=none\n");
     ASSERT_EQ("", simtest::ReadFile(err_));
     EXPECT_EQ("0:3:0 type=5 speed=1408 tray=closed medium=1 locked=0 inactivity=0 attention=29,28",
               Lines(state_)[0]);
-    EXPECT_EQ("0:4:0 type=5 speed=7056 tray=closed medium=1 locked=0 inactivity=0", Lines(state_)[1]);
+    EXPECT_EQ("0:4:0 type=5 speed=7056 tray=closed medium=1 locked=0 inactivity=0",
+              Lines(state_)[1]);
     std::uint8_t buf[32];
     EXPECT_EQ(SS_COMP, Exec(3, {0x12, 0, 0, 0, 36, 0}, 0x48, buf, 32));
     EXPECT_EQ(5, buf[0]);
@@ -1023,7 +1142,8 @@ TEST_F(SimBus, UnitAttentionsWaitForTheNextCommand) {
     EXPECT_EQ(SS_ERR, Exec(tur));
     EXPECT_EQ(STATUS_CHKCOND, tur.SRB_TargStat);
     EXPECT_EQ("700006000000000a0000000028000000", Hex(tur.SenseArea, 16));
-    EXPECT_EQ("0:3:0 type=5 speed=1408 tray=closed medium=1 locked=0 inactivity=0", Lines(state_)[0]);
+    EXPECT_EQ("0:3:0 type=5 speed=1408 tray=closed medium=1 locked=0 inactivity=0",
+              Lines(state_)[0]);
     EXPECT_EQ(SS_COMP, Exec(3, {0, 0, 0, 0, 0, 0}, 0x40));
     // Nothing waiting: no sense; the allocation length is honoured.
     std::memset(buf, 0xEE, sizeof buf);
@@ -1036,13 +1156,16 @@ TEST_F(SimBus, UnitAttentionsWaitForTheNextCommand) {
 // drive's own speed is back and a unit attention waits. A speed from SET
 // STREAMING stays unless the drive drops it too.
 TEST_F(SimBus, AMediumChangeFromTheControlFile) {
-    Load("[adapter.0]\n"
-         "[device.0.3]\ntype=5\nspeeds=704,1408,2816\ntray=open\nmedium=0\nlocked=1\ninactivity=5\n"
-         "[device.0.5]\ntype=5\nkind=dvd\nstreaming=accept\nspeeds=1385,2770,5540\n"
-         "[device.0.6]\ntype=5\nkind=dvd\nstreaming=accept\nspeeds=1385,2770,5540\nkeep_streaming=0\n"
-         "[device.0.7]\ntype=0\n");
-    std::uint8_t desc[28] = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0x0A, 0xD2,
-                             0, 0, 0x03, 0xE8, 0, 0, 0x0A, 0xD2, 0, 0, 0x03, 0xE8};  // 2770 kB/s
+    Load(
+        "[adapter.0]\n"
+        "[device.0.3]\ntype=5\nspeeds=704,1408,2816\ntray=open\nmedium=0\nlocked=1\ninactivity=5\n"
+        "[device.0.5]\ntype=5\nkind=dvd\nstreaming=accept\nspeeds=1385,2770,5540\n"
+        "[device.0.6]\ntype=5\nkind=dvd\nstreaming=accept\nspeeds=1385,2770,5540\nkeep_streaming="
+        "0\n"
+        "[device.0.7]\ntype=0\n");
+    std::uint8_t desc[28] = {0,    0,    0,    0,    0,    0,    0,    0,   0xFF, 0xFF,
+                             0xFF, 0xFF, 0,    0,    0x0A, 0xD2, 0,    0,   0x03, 0xE8,
+                             0,    0,    0x0A, 0xD2, 0,    0,    0x03, 0xE8};  // 2770 kB/s
     const auto stream = [&](std::uint8_t target) {
         return Exec(target, {0xB6, 0, 0, 0, 0, 0, 0, 0, 0, 0, 28, 0}, 0x50, desc, 28);
     };
@@ -1055,12 +1178,13 @@ TEST_F(SimBus, AMediumChangeFromTheControlFile) {
         EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(control_.c_str())) << text;
     };
     change("medium 0:3:0\r\nmedium 0:5\n\n medium   0:6:0 \n");
-    EXPECT_EQ(std::vector<std::string>({
-                  "0:3:0 type=5 speed=2816 tray=closed medium=1 locked=1 inactivity=5 attention=28",
-                  "0:5:0 type=5 speed=2770 tray=closed medium=1 locked=0 inactivity=0 attention=28",
-                  "0:6:0 type=5 speed=5540 tray=closed medium=1 locked=0 inactivity=0 attention=28",
-                  "0:7:0 type=0 speed=0 tray=closed medium=1 locked=0 inactivity=0"}),
-              Lines(state_));
+    EXPECT_EQ(
+        std::vector<std::string>(
+            {"0:3:0 type=5 speed=2816 tray=closed medium=1 locked=1 inactivity=5 attention=28",
+             "0:5:0 type=5 speed=2770 tray=closed medium=1 locked=0 inactivity=0 attention=28",
+             "0:6:0 type=5 speed=5540 tray=closed medium=1 locked=0 inactivity=0 attention=28",
+             "0:7:0 type=0 speed=0 tray=closed medium=1 locked=0 inactivity=0"}),
+        Lines(state_));
     const std::vector<std::string> log = Lines(log_);
     ASSERT_GE(log.size(), 4u);
     EXPECT_EQ("medium-change ha=0 tgt=3 lun=0", log[log.size() - 4]);
@@ -1084,12 +1208,22 @@ TEST_F(SimBus, AMediumChangeFromTheControlFile) {
     change("medium 0:7:0\nmedium 0:2:0\neject 0:3:0\nmedium 0:3:0 now\nmedium 0:256:0\nmedium\n");
     SetStdHandle(STD_ERROR_HANDLE, old);
     CloseHandle(err);
-    EXPECT_EQ("simaspi: " + control_ + ": cannot do 'medium 0:7:0'\n"
-              "simaspi: " + control_ + ": cannot do 'medium 0:2:0'\n"
-              "simaspi: " + control_ + ": cannot do 'eject 0:3:0'\n"
-              "simaspi: " + control_ + ": cannot do 'medium 0:3:0 now'\n"
-              "simaspi: " + control_ + ": cannot do 'medium 0:256:0'\n"
-              "simaspi: " + control_ + ": cannot do 'medium'\n",
+    EXPECT_EQ("simaspi: " + control_ +
+                  ": cannot do 'medium 0:7:0'\n"
+                  "simaspi: " +
+                  control_ +
+                  ": cannot do 'medium 0:2:0'\n"
+                  "simaspi: " +
+                  control_ +
+                  ": cannot do 'eject 0:3:0'\n"
+                  "simaspi: " +
+                  control_ +
+                  ": cannot do 'medium 0:3:0 now'\n"
+                  "simaspi: " +
+                  control_ +
+                  ": cannot do 'medium 0:256:0'\n"
+                  "simaspi: " +
+                  control_ + ": cannot do 'medium'\n",
               simtest::ReadFile(err_));
     int refused = 0;
     for (const std::string& line : Lines(log_)) refused += line == "control-refused";

@@ -86,7 +86,9 @@ public:
     }
     std::uint32_t Below(std::uint32_t n) { return n ? Next() % n : 0; }
     template <typename T, std::size_t N>
-    T Pick(const T (&items)[N]) { return items[Below(N)]; }
+    T Pick(const T (&items)[N]) {
+        return items[Below(N)];
+    }
 
 private:
     std::uint64_t state_;
@@ -109,8 +111,8 @@ DWORD HandleCountFromProcessList(DWORD pid) {
     for (int attempt = 0; attempt < 4; ++attempt) {
         buffer.assign(size, 0);
         ULONG needed = 0;
-        const NTSTATUS status = NtQuerySystemInformation(SystemProcessInformation, buffer.data(),
-                                                         size, &needed);
+        const NTSTATUS status =
+            NtQuerySystemInformation(SystemProcessInformation, buffer.data(), size, &needed);
         if (status == 0) break;
         if (attempt == 3) return 0;
         size = (needed > size ? needed : size) * 2;
@@ -268,8 +270,9 @@ public:
                 sampled = true;
             }
             if (elapsed >= nextMinute) {
-                Print(Describe(Format("minute %lu", static_cast<unsigned long>(nextMinute / 60000)).c_str(),
-                               Measure(pid_)));
+                Print(Describe(
+                    Format("minute %lu", static_cast<unsigned long>(nextMinute / 60000)).c_str(),
+                    Measure(pid_)));
                 nextMinute += 60000;
             }
             SendOne();
@@ -286,7 +289,8 @@ public:
     void Report() {
         Print(Format("storm_ms %lu", static_cast<unsigned long>(stormMs_)));
         Print(Format("messages %lu", static_cast<unsigned long>(sent_)));
-        for (const auto& kind : kinds_) Print(Format("sent %s %lu", kind.first.c_str(), kind.second));
+        for (const auto& kind : kinds_)
+            Print(Format("sent %s %lu", kind.first.c_str(), kind.second));
         Print(Format("round_trips %lu", static_cast<unsigned long>(roundTrips_)));
         Print(Format("unanswered %lu", static_cast<unsigned long>(unanswered_)));
         Print(Format("slowest_round_trip_ms %lu", static_cast<unsigned long>(slowest_)));
@@ -297,8 +301,9 @@ public:
         Print(Format("boxes %lu", boxes));
         for (const auto& b : boxes_) Print(Format("box %lu %s", b.second, b.first.c_str()));
         if (first_.ok)
-            Print(Describe(Format("first_sample at_ms=%lu", static_cast<unsigned long>(firstAtMs_)).c_str(),
-                           first_));
+            Print(Describe(
+                Format("first_sample at_ms=%lu", static_cast<unsigned long>(firstAtMs_)).c_str(),
+                first_));
     }
 
 private:
@@ -321,7 +326,8 @@ private:
 
     void Command(std::uint32_t id, const char* kind) {
         // Half of them with a high word set: only the low 16 bits count.
-        const WPARAM wParam = random_.Below(2) ? (id & 0xFFFF) : ((random_.Below(0x10000) << 16) | (id & 0xFFFF));
+        const WPARAM wParam =
+            random_.Below(2) ? (id & 0xFFFF) : ((random_.Below(0x10000) << 16) | (id & 0xFFFF));
         Post(WM_COMMAND, wParam, 0, kind);
     }
 
@@ -331,18 +337,20 @@ private:
     }
 
     void SendOne() {
-        static const std::uint32_t mediaBases[] = {cmd::EJECT_BASE, cmd::LOAD_BASE, cmd::OPEN_CLOSE_BASE,
-                                                   cmd::LOCK_BASE, cmd::UNLOCK_BASE};
+        static const std::uint32_t mediaBases[] = {cmd::EJECT_BASE, cmd::LOAD_BASE,
+                                                   cmd::OPEN_CLOSE_BASE, cmd::LOCK_BASE,
+                                                   cmd::UNLOCK_BASE};
         // The buttons' down messages open the menus (and the middle one rescans).
-        static const LPARAM trayMice[] = {WM_RBUTTONUP, WM_LBUTTONUP, WM_MBUTTONUP, WM_MOUSEMOVE,
-                                          WM_LBUTTONDBLCLK, WM_RBUTTONDOWN, WM_LBUTTONDOWN,
-                                          WM_MBUTTONDOWN, WM_CONTEXTMENU};
+        static const LPARAM trayMice[] = {WM_RBUTTONUP,   WM_LBUTTONUP,     WM_MBUTTONUP,
+                                          WM_MOUSEMOVE,   WM_LBUTTONDBLCLK, WM_RBUTTONDOWN,
+                                          WM_LBUTTONDOWN, WM_MBUTTONDOWN,   WM_CONTEXTMENU};
         static const WPARAM powerEvents[] = {0x12, 0x12, 0x07, 0x04, 0x0A, 0x8013};
         static const WPARAM deviceEvents[] = {0x0018, 0x8000, 0x8004, 0x0007, 0x8003, 0x0019};
         switch (random_.Below(16)) {
         case 0: {  // a fixed command, not exit; the two dialogs more often than the rest
             std::uint32_t id = FIRST_FIXED_ID + random_.Below(LAST_FIXED_ID - FIRST_FIXED_ID);
-            if (random_.Below(3) == 0) id = random_.Below(2) ? ID_SETTINGS_DIALOG : ID_VERSION_DIALOG;
+            if (random_.Below(3) == 0)
+                id = random_.Below(2) ? ID_SETTINGS_DIALOG : ID_VERSION_DIALOG;
             Command(id, "fixed");
             break;
         }
@@ -352,7 +360,8 @@ private:
         case 2:  // a speed id left over from another table: any drive, any speed
             Command(cmd::SPEED_BASE + random_.Below(cmd::RANGE_SIZE), "speed-stale");
             break;
-        case 3: case 4: {
+        case 3:
+        case 4: {
             const bool valid = random_.Below(2);
             std::uint32_t base = random_.Pick(mediaBases);
             // An open-close starts a timer of at least five seconds: now and then.
@@ -363,8 +372,9 @@ private:
         case 5: {  // ids in no range
             // Below the speeds, or above the unlock range (the fixed ids aside).
             constexpr std::uint32_t pastRanges = cmd::UNLOCK_BASE + cmd::RANGE_SIZE;
-            std::uint32_t id = random_.Below(3) == 0 ? random_.Below(cmd::SPEED_BASE)
-                                                     : pastRanges + random_.Below(0x10000 - pastRanges);
+            std::uint32_t id = random_.Below(3) == 0
+                                   ? random_.Below(cmd::SPEED_BASE)
+                                   : pastRanges + random_.Below(0x10000 - pastRanges);
             if (id >= FIRST_FIXED_ID && id <= LAST_FIXED_ID) id = pastRanges;
             Command(id, "no-range");
             break;
@@ -374,30 +384,24 @@ private:
             Post(WM_TIMER, random_.Below(4) == 0 ? random_.Next() : random_.Pick(ids), 0, "timer");
             break;
         }
-        case 7:
-            Send(WM_POWERBROADCAST, random_.Pick(powerEvents), 0, "power");
-            break;
-        case 8:
-            Send(WM_DEVICECHANGE, random_.Pick(deviceEvents), 0, "device");
-            break;
-        case 9: case 10: {  // keys from the hook: digits with and without Alt, and others
+        case 7: Send(WM_POWERBROADCAST, random_.Pick(powerEvents), 0, "power"); break;
+        case 8: Send(WM_DEVICECHANGE, random_.Pick(deviceEvents), 0, "device"); break;
+        case 9:
+        case 10: {  // keys from the hook: digits with and without Alt, and others
             WPARAM key = random_.Below(4) ? '0' + random_.Below(10) : random_.Below(256);
             LPARAM flags = 1;
-            if (random_.Below(3)) flags |= 1 << 29;   // Alt held
-            if (random_.Below(4) == 0) flags |= 1 << 30;  // repeat
+            if (random_.Below(3)) flags |= 1 << 29;                             // Alt held
+            if (random_.Below(4) == 0) flags |= 1 << 30;                        // repeat
             if (random_.Below(4) == 0) flags |= static_cast<LPARAM>(1u << 31);  // key up
             Post(WM_KORVEX_KEY, key, flags, "key");
             break;
         }
-        case 11: case 12:
-            Post(WM_KORVEX_TRAY, 0, random_.Pick(trayMice), "tray");
-            break;
+        case 11:
+        case 12: Post(WM_KORVEX_TRAY, 0, random_.Pick(trayMice), "tray"); break;
         case 13:  // settings saved and loaded
             Command(random_.Below(2) ? 32785 : 32784, "settings");
             break;
-        case 14:
-            Post(taskbarCreated_, 0, 0, "taskbar-created");
-            break;
+        case 14: Post(taskbarCreated_, 0, 0, "taskbar-created"); break;
         default:  // the balloon a second copy asks for, and a rescan
             Command(random_.Below(2) ? 32789 : 32786, "balloon-rescan");
             break;
@@ -473,9 +477,12 @@ int HoldFile(const char* path, DWORD seconds) {
 int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "storm" && argc > 3)
-        return StormCommand(std::strtoul(argv[2], nullptr, 10), std::strtoull(argv[3], nullptr, 10));
+        return StormCommand(std::strtoul(argv[2], nullptr, 10),
+                            std::strtoull(argv[3], nullptr, 10));
     if (command == "quiet" && argc > 2) return QuietCommand(std::strtoul(argv[2], nullptr, 10));
-    if (command == "hold-file" && argc > 3) return HoldFile(argv[2], std::strtoul(argv[3], nullptr, 10));
-    std::fprintf(stderr, "usage: korvexsoak storm SECONDS SEED | quiet SECONDS | hold-file PATH SECONDS\n");
+    if (command == "hold-file" && argc > 3)
+        return HoldFile(argv[2], std::strtoul(argv[3], nullptr, 10));
+    std::fprintf(stderr,
+                 "usage: korvexsoak storm SECONDS SEED | quiet SECONDS | hold-file PATH SECONDS\n");
     return 2;
 }

@@ -7,8 +7,8 @@ namespace {
 using testsupport::MessageBoxRecorder;
 
 TEST(MessageBoxRecorderTest, RecordsEachBoxInOrderAndAnswersIt) {
-    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 40, 40, nullptr,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND owner = CreateWindowExA(0, "STATIC", "owner", WS_POPUP, 0, 0, 40, 40, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(owner, nullptr);
     MessageBoxRecorder recorder(IDNO);
     ASSERT_TRUE(recorder.Installed());

@@ -15,8 +15,10 @@ inline std::string Utf8(const std::wstring& text) {
                         nullptr, nullptr);
     std::string escaped;
     for (char c : out) {
-        if (c == '\n') escaped += "\\n";
-        else if (c != '\r') escaped += c;
+        if (c == '\n')
+            escaped += "\\n";
+        else if (c != '\r')
+            escaped += c;
     }
     return escaped;
 }

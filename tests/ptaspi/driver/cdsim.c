@@ -2,12 +2,11 @@
    for devices a user-mode server describes: each is a FILE_DEVICE_CD_ROM
    device with the link \DosDevices\CdRomN and, when it has one, a drive
    letter. Its own name is \Device\KorvexCdSimI, not \Device\CdRomN as on
-   Windows: Wine's mount manager has a \Device\CdRomN for each CD-ROM letter. IOCTL_SCSI_GET_ADDRESS and IOCTL_STORAGE_GET_DEVICE_NUMBER
-   are answered here; every IOCTL_SCSI_PASS_THROUGH goes to the server, which
-   keeps IOCTL_CDSIM_NEXT requests pending on the control device (the
-   inverted call): the caller's request stays pending until the server's
-   IOCTL_CDSIM_ANSWER completes it. Wine serves every device of a driver from
-   one thread, so nothing here may wait. */
+   Windows: Wine's mount manager has a \Device\CdRomN for each CD-ROM letter. IOCTL_SCSI_GET_ADDRESS
+   and IOCTL_STORAGE_GET_DEVICE_NUMBER are answered here; every IOCTL_SCSI_PASS_THROUGH goes to the
+   server, which keeps IOCTL_CDSIM_NEXT requests pending on the control device (the inverted call):
+   the caller's request stays pending until the server's IOCTL_CDSIM_ANSWER completes it. Wine
+   serves every device of a driver from one thread, so nothing here may wait. */
 #include <ntddk.h>
 #include <ntddscsi.h>
 #include <ntddstor.h>
@@ -25,16 +24,16 @@ typedef struct device_ext {
 static PDEVICE_OBJECT control_device;
 static PDEVICE_OBJECT devices[CDSIM_MAX_DEVICES];
 static KSPIN_LOCK lock;
-static LIST_ENTRY servers;  /* NEXT requests waiting for a caller */
-static LIST_ENTRY waiting;  /* callers' requests not yet handed over */
-static LIST_ENTRY handed;   /* callers' requests the server has */
+static LIST_ENTRY servers; /* NEXT requests waiting for a caller */
+static LIST_ENTRY waiting; /* callers' requests not yet handed over */
+static LIST_ENTRY handed;  /* callers' requests the server has */
 static ULONG next_id;
 static BOOLEAN stopping;
 
 #define IRP_ID(irp) ((irp)->Tail.Overlay.DriverContext[0])
 #define IRP_LINK(irp) (&(irp)->Tail.Overlay.ListEntry)
 
-static NTSTATUS finish(IRP *irp, NTSTATUS status, ULONG_PTR information) {
+static NTSTATUS finish(IRP* irp, NTSTATUS status, ULONG_PTR information) {
     irp->IoStatus.Status = status;
     irp->IoStatus.Information = information;
     IoCompleteRequest(irp, IO_NO_INCREMENT);
@@ -42,16 +41,18 @@ static NTSTATUS finish(IRP *irp, NTSTATUS status, ULONG_PTR information) {
 }
 
 /* prefix, then the number in decimal or, with letter, the letter and a colon. */
-static void make_name(WCHAR *buffer, const WCHAR *prefix, ULONG n, char letter, UNICODE_STRING *out) {
+static void make_name(WCHAR* buffer, const WCHAR* prefix, ULONG n, char letter,
+                      UNICODE_STRING* out) {
     WCHAR digits[12];
     int count = 0;
-    WCHAR *p = buffer;
+    WCHAR* p = buffer;
     while (*prefix) *p++ = *prefix++;
     if (letter) {
         *p++ = (WCHAR)letter;
         *p++ = L':';
     } else {
-        do digits[count++] = (WCHAR)(L'0' + n % 10); while ((n /= 10) != 0);
+        do digits[count++] = (WCHAR)(L'0' + n % 10);
+        while ((n /= 10) != 0);
         while (count) *p++ = digits[--count];
     }
     *p = 0;
@@ -60,14 +61,14 @@ static void make_name(WCHAR *buffer, const WCHAR *prefix, ULONG n, char letter, 
 
 /* Wine's mount manager owns the names of its CD-ROM letters, and a
    \DosDevices\CdRomN of its own for each: both are taken over. */
-static void take_name(UNICODE_STRING *link, UNICODE_STRING *target) {
+static void take_name(UNICODE_STRING* link, UNICODE_STRING* target) {
     if (!NT_SUCCESS(IoCreateSymbolicLink(link, target))) {
         IoDeleteSymbolicLink(link);
         IoCreateSymbolicLink(link, target);
     }
 }
 
-static void link_names(device_ext *ext) {
+static void link_names(device_ext* ext) {
     WCHAR link[64], target[64];
     UNICODE_STRING l, t;
     make_name(target, L"\\Device\\KorvexCdSim", ext->index, 0, &t);
@@ -79,7 +80,7 @@ static void link_names(device_ext *ext) {
     }
 }
 
-static void unlink_names(device_ext *ext) {
+static void unlink_names(device_ext* ext) {
     WCHAR link[64];
     UNICODE_STRING l;
     make_name(link, L"\\DosDevices\\CdRom", ext->number, 0, &l);
@@ -90,11 +91,11 @@ static void unlink_names(device_ext *ext) {
     }
 }
 
-static NTSTATUS add_device(const cdsim_add *add) {
+static NTSTATUS add_device(const cdsim_add* add) {
     WCHAR name[64];
     UNICODE_STRING n;
     PDEVICE_OBJECT device;
-    device_ext *ext;
+    device_ext* ext;
     NTSTATUS status;
     if (add->index >= CDSIM_MAX_DEVICES || devices[add->index]) return STATUS_INVALID_PARAMETER;
     make_name(name, L"\\Device\\KorvexCdSim", add->index, 0, &n);
@@ -121,24 +122,24 @@ static NTSTATUS add_device(const cdsim_add *add) {
 
 /* Hands a caller's request to a waiting NEXT; the caller holds the lock.
    Returns the NEXT to complete, or NULL when none waits. */
-static IRP *hand_over(IRP *caller, KIRQL *irql) {
-    IRP *server;
+static IRP* hand_over(IRP* caller, KIRQL* irql) {
+    IRP* server;
     IO_STACK_LOCATION *from = IoGetCurrentIrpStackLocation(caller), *to;
-    cdsim_request *request;
-    device_ext *ext = from->DeviceObject->DeviceExtension;
+    cdsim_request* request;
+    device_ext* ext = from->DeviceObject->DeviceExtension;
     ULONG inLen = from->Parameters.DeviceIoControl.InputBufferLength;
     (void)irql;
     while (!IsListEmpty(&servers)) {
         server = CONTAINING_RECORD(RemoveHeadList(&servers), IRP, Tail.Overlay.ListEntry);
         if (!IoSetCancelRoutine(server, NULL)) {
-            InitializeListHead(IRP_LINK(server));  /* its cancel routine ends it */
+            InitializeListHead(IRP_LINK(server)); /* its cancel routine ends it */
             continue;
         }
         to = IoGetCurrentIrpStackLocation(server);
         if (to->Parameters.DeviceIoControl.OutputBufferLength < sizeof *request + inLen) {
             server->IoStatus.Status = STATUS_BUFFER_TOO_SMALL;
             server->IoStatus.Information = 0;
-            InsertTailList(&waiting, IRP_LINK(caller));  /* for the next NEXT */
+            InsertTailList(&waiting, IRP_LINK(caller)); /* for the next NEXT */
             return server;
         }
         request = server->AssociatedIrp.SystemBuffer;
@@ -156,7 +157,7 @@ static IRP *hand_over(IRP *caller, KIRQL *irql) {
     return NULL;
 }
 
-static void cancel_listed(DEVICE_OBJECT *device, IRP *irp) {
+static void cancel_listed(DEVICE_OBJECT* device, IRP* irp) {
     KIRQL irql;
     (void)device;
     IoReleaseCancelSpinLock(irp->CancelIrql);
@@ -168,7 +169,7 @@ static void cancel_listed(DEVICE_OBJECT *device, IRP *irp) {
 
 /* Pends irp on list with a cancel routine; the caller holds the lock. FALSE
    when it was cancelled already. */
-static BOOLEAN pend(IRP *irp, LIST_ENTRY *list) {
+static BOOLEAN pend(IRP* irp, LIST_ENTRY* list) {
     IoSetCancelRoutine(irp, cancel_listed);
     if (irp->Cancel && IoSetCancelRoutine(irp, NULL)) return FALSE;
     IoMarkIrpPending(irp);
@@ -176,9 +177,9 @@ static BOOLEAN pend(IRP *irp, LIST_ENTRY *list) {
     return TRUE;
 }
 
-static NTSTATUS forward(IRP *irp) {
+static NTSTATUS forward(IRP* irp) {
     KIRQL irql;
-    IRP *server;
+    IRP* server;
     KeAcquireSpinLock(&lock, &irql);
     if (stopping) {
         KeReleaseSpinLock(&lock, irql);
@@ -197,13 +198,13 @@ static NTSTATUS forward(IRP *irp) {
     return STATUS_PENDING;
 }
 
-static NTSTATUS next_request(IRP *irp) {
+static NTSTATUS next_request(IRP* irp) {
     KIRQL irql;
-    IRP *caller = NULL;
-    LIST_ENTRY *entry;
+    IRP* caller = NULL;
+    LIST_ENTRY* entry;
     KeAcquireSpinLock(&lock, &irql);
     if (stopping) {
-        cdsim_request *request = irp->AssociatedIrp.SystemBuffer;
+        cdsim_request* request = irp->AssociatedIrp.SystemBuffer;
         KeReleaseSpinLock(&lock, irql);
         if (IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.OutputBufferLength <
             sizeof *request)
@@ -217,14 +218,14 @@ static NTSTATUS next_request(IRP *irp) {
     }
     /* A caller that came first is handed over now. */
     for (entry = waiting.Flink; entry != &waiting; entry = entry->Flink) {
-        IRP *candidate = CONTAINING_RECORD(entry, IRP, Tail.Overlay.ListEntry);
+        IRP* candidate = CONTAINING_RECORD(entry, IRP, Tail.Overlay.ListEntry);
         if (IoSetCancelRoutine(candidate, NULL)) {
             caller = candidate;
             break;
         }
     }
     if (caller) {
-        IRP *server;
+        IRP* server;
         RemoveEntryList(IRP_LINK(caller));
         IoSetCancelRoutine(caller, cancel_listed);
         server = hand_over(caller, &irql);
@@ -236,18 +237,19 @@ static NTSTATUS next_request(IRP *irp) {
     return STATUS_PENDING;
 }
 
-static NTSTATUS answer(IRP *irp) {
-    IO_STACK_LOCATION *stack = IoGetCurrentIrpStackLocation(irp);
+static NTSTATUS answer(IRP* irp) {
+    IO_STACK_LOCATION* stack = IoGetCurrentIrpStackLocation(irp);
     ULONG len = stack->Parameters.DeviceIoControl.InputBufferLength;
-    const cdsim_answer *a = irp->AssociatedIrp.SystemBuffer;
-    IRP *caller = NULL;
-    LIST_ENTRY *entry;
+    const cdsim_answer* a = irp->AssociatedIrp.SystemBuffer;
+    IRP* caller = NULL;
+    LIST_ENTRY* entry;
     KIRQL irql;
     ULONG room, n;
-    if (len < sizeof *a || len - sizeof *a < a->information) return finish(irp, STATUS_INVALID_PARAMETER, 0);
+    if (len < sizeof *a || len - sizeof *a < a->information)
+        return finish(irp, STATUS_INVALID_PARAMETER, 0);
     KeAcquireSpinLock(&lock, &irql);
     for (entry = handed.Flink; entry != &handed; entry = entry->Flink) {
-        IRP *candidate = CONTAINING_RECORD(entry, IRP, Tail.Overlay.ListEntry);
+        IRP* candidate = CONTAINING_RECORD(entry, IRP, Tail.Overlay.ListEntry);
         if ((ULONG)(ULONG_PTR)IRP_ID(candidate) == a->id) {
             if (IoSetCancelRoutine(candidate, NULL)) {
                 RemoveEntryList(entry);
@@ -257,7 +259,7 @@ static NTSTATUS answer(IRP *irp) {
         }
     }
     KeReleaseSpinLock(&lock, irql);
-    if (!caller) return finish(irp, STATUS_NOT_FOUND, 0);  /* the caller has gone */
+    if (!caller) return finish(irp, STATUS_NOT_FOUND, 0); /* the caller has gone */
     room = IoGetCurrentIrpStackLocation(caller)->Parameters.DeviceIoControl.OutputBufferLength;
     n = a->information < room ? a->information : room;
     RtlCopyMemory(caller->AssociatedIrp.SystemBuffer, a + 1, n);
@@ -265,9 +267,9 @@ static NTSTATUS answer(IRP *irp) {
     return finish(irp, STATUS_SUCCESS, 0);
 }
 
-static void end_list(LIST_ENTRY *list, NTSTATUS status, int with_request) {
+static void end_list(LIST_ENTRY* list, NTSTATUS status, int with_request) {
     while (!IsListEmpty(list)) {
-        IRP *irp = CONTAINING_RECORD(list->Flink, IRP, Tail.Overlay.ListEntry);
+        IRP* irp = CONTAINING_RECORD(list->Flink, IRP, Tail.Overlay.ListEntry);
         RemoveEntryList(IRP_LINK(irp));
         if (!IoSetCancelRoutine(irp, NULL)) {
             InitializeListHead(IRP_LINK(irp));
@@ -282,7 +284,7 @@ static void end_list(LIST_ENTRY *list, NTSTATUS status, int with_request) {
     }
 }
 
-static NTSTATUS stop(IRP *irp) {
+static NTSTATUS stop(IRP* irp) {
     KIRQL irql;
     LIST_ENTRY s, w, h;
     InitializeListHead(&s);
@@ -301,16 +303,17 @@ static NTSTATUS stop(IRP *irp) {
     return finish(irp, STATUS_SUCCESS, 0);
 }
 
-static NTSTATUS presence(IRP *irp) {
-    const cdsim_presence *p = irp->AssociatedIrp.SystemBuffer;
+static NTSTATUS presence(IRP* irp) {
+    const cdsim_presence* p = irp->AssociatedIrp.SystemBuffer;
     ULONG i;
     if (IoGetCurrentIrpStackLocation(irp)->Parameters.DeviceIoControl.InputBufferLength < sizeof *p)
         return finish(irp, STATUS_INVALID_PARAMETER, 0);
     for (i = 0; i < CDSIM_MAX_DEVICES; ++i) {
-        device_ext *ext;
+        device_ext* ext;
         if (!devices[i]) continue;
         ext = devices[i]->DeviceExtension;
-        if (ext->port != p->port || ext->path != p->path || ext->target != p->target || ext->lun != p->lun)
+        if (ext->port != p->port || ext->path != p->path || ext->target != p->target ||
+            ext->lun != p->lun)
             continue;
         if (ext->present && !p->present) unlink_names(ext);
         if (!ext->present && p->present) link_names(ext);
@@ -320,8 +323,8 @@ static NTSTATUS presence(IRP *irp) {
     return finish(irp, STATUS_NO_SUCH_DEVICE, 0);
 }
 
-static NTSTATUS control_request(IRP *irp) {
-    IO_STACK_LOCATION *stack = IoGetCurrentIrpStackLocation(irp);
+static NTSTATUS control_request(IRP* irp) {
+    IO_STACK_LOCATION* stack = IoGetCurrentIrpStackLocation(irp);
     switch (stack->Parameters.DeviceIoControl.IoControlCode) {
     case IOCTL_CDSIM_ADD:
         if (stack->Parameters.DeviceIoControl.InputBufferLength < sizeof(cdsim_add))
@@ -335,15 +338,15 @@ static NTSTATUS control_request(IRP *irp) {
     }
 }
 
-static NTSTATUS WINAPI dispatch_ioctl(DEVICE_OBJECT *device, IRP *irp) {
-    IO_STACK_LOCATION *stack = IoGetCurrentIrpStackLocation(irp);
-    device_ext *ext = device->DeviceExtension;
+static NTSTATUS WINAPI dispatch_ioctl(DEVICE_OBJECT* device, IRP* irp) {
+    IO_STACK_LOCATION* stack = IoGetCurrentIrpStackLocation(irp);
+    device_ext* ext = device->DeviceExtension;
     ULONG outLen = stack->Parameters.DeviceIoControl.OutputBufferLength;
     if (ext->control) return control_request(irp);
     if (!ext->present) return finish(irp, STATUS_NO_SUCH_DEVICE, 0);
     switch (stack->Parameters.DeviceIoControl.IoControlCode) {
     case IOCTL_SCSI_GET_ADDRESS: {
-        SCSI_ADDRESS *a = irp->AssociatedIrp.SystemBuffer;
+        SCSI_ADDRESS* a = irp->AssociatedIrp.SystemBuffer;
         if (outLen < sizeof *a) return finish(irp, STATUS_BUFFER_TOO_SMALL, 0);
         a->Length = sizeof *a;
         a->PortNumber = ext->port;
@@ -353,7 +356,7 @@ static NTSTATUS WINAPI dispatch_ioctl(DEVICE_OBJECT *device, IRP *irp) {
         return finish(irp, STATUS_SUCCESS, sizeof *a);
     }
     case IOCTL_STORAGE_GET_DEVICE_NUMBER: {
-        STORAGE_DEVICE_NUMBER *n = irp->AssociatedIrp.SystemBuffer;
+        STORAGE_DEVICE_NUMBER* n = irp->AssociatedIrp.SystemBuffer;
         if (outLen < sizeof *n) return finish(irp, STATUS_BUFFER_TOO_SMALL, 0);
         n->DeviceType = FILE_DEVICE_CD_ROM;
         n->DeviceNumber = ext->number;
@@ -374,24 +377,24 @@ static NTSTATUS WINAPI dispatch_ioctl(DEVICE_OBJECT *device, IRP *irp) {
 /* Wine's I/O manager opens the file before the driver sees IRP_MJ_CREATE and
    passes no access mask: a refusal here would not reach the caller. The
    server refuses write access with the device's security instead. */
-static NTSTATUS WINAPI dispatch_create(DEVICE_OBJECT *device, IRP *irp) {
-    device_ext *ext = device->DeviceExtension;
+static NTSTATUS WINAPI dispatch_create(DEVICE_OBJECT* device, IRP* irp) {
+    device_ext* ext = device->DeviceExtension;
     if (!ext->control && !ext->present) return finish(irp, STATUS_NO_SUCH_DEVICE, 0);
     return finish(irp, STATUS_SUCCESS, 0);
 }
 
-static NTSTATUS WINAPI dispatch_close(DEVICE_OBJECT *device, IRP *irp) {
+static NTSTATUS WINAPI dispatch_close(DEVICE_OBJECT* device, IRP* irp) {
     (void)device;
     return finish(irp, STATUS_SUCCESS, 0);
 }
 
-static void WINAPI unload(DRIVER_OBJECT *driver) {
+static void WINAPI unload(DRIVER_OBJECT* driver) {
     UNICODE_STRING link;
     ULONG i;
     (void)driver;
     for (i = 0; i < CDSIM_MAX_DEVICES; ++i) {
         if (!devices[i]) continue;
-        if (((device_ext *)devices[i]->DeviceExtension)->present)
+        if (((device_ext*)devices[i]->DeviceExtension)->present)
             unlink_names(devices[i]->DeviceExtension);
         IoDeleteDevice(devices[i]);
         devices[i] = NULL;
@@ -401,7 +404,7 @@ static void WINAPI unload(DRIVER_OBJECT *driver) {
     IoDeleteDevice(control_device);
 }
 
-NTSTATUS WINAPI DriverEntry(DRIVER_OBJECT *driver, UNICODE_STRING *registry) {
+NTSTATUS WINAPI DriverEntry(DRIVER_OBJECT* driver, UNICODE_STRING* registry) {
     UNICODE_STRING name, link;
     NTSTATUS status;
     (void)registry;
@@ -420,7 +423,7 @@ NTSTATUS WINAPI DriverEntry(DRIVER_OBJECT *driver, UNICODE_STRING *registry) {
     if (!NT_SUCCESS(status)) return status;
     control_device->Flags |= DO_BUFFERED_IO;
     RtlZeroMemory(control_device->DeviceExtension, sizeof(device_ext));
-    ((device_ext *)control_device->DeviceExtension)->control = 1;
+    ((device_ext*)control_device->DeviceExtension)->control = 1;
     RtlInitUnicodeString(&link, CDSIM_CONTROL_LINK);
     status = IoCreateSymbolicLink(&link, &name);
     if (!NT_SUCCESS(status)) {

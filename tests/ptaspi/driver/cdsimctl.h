@@ -28,19 +28,19 @@
 
 #pragma pack(push, 8)
 typedef struct cdsim_add {
-    unsigned long index;   /* the server's device index, 0..CDSIM_MAX_DEVICES-1 */
-    unsigned long number;  /* N of \Device\CdRomN */
-    char letter;           /* 'A'..'Z', or CDSIM_NO_LETTER */
+    unsigned long index;  /* the server's device index, 0..CDSIM_MAX_DEVICES-1 */
+    unsigned long number; /* N of \Device\CdRomN */
+    char letter;          /* 'A'..'Z', or CDSIM_NO_LETTER */
     unsigned char port, path, target, lun;
     unsigned char readOnly; /* may not be written to: every pass-through is refused */
 } cdsim_add;
 
 typedef struct cdsim_request {
-    unsigned long id;      /* 0: the server is to stop */
+    unsigned long id; /* 0: the server is to stop */
     unsigned long index;
-    unsigned long code;    /* the caller's I/O control code */
-    unsigned long inLen;   /* bytes of the caller's input that follow */
-    unsigned long outLen;  /* room in the caller's output buffer */
+    unsigned long code;   /* the caller's I/O control code */
+    unsigned long inLen;  /* bytes of the caller's input that follow */
+    unsigned long outLen; /* room in the caller's output buffer */
 } cdsim_request;
 
 typedef struct cdsim_answer {
@@ -50,7 +50,7 @@ typedef struct cdsim_answer {
 } cdsim_answer;
 
 typedef struct cdsim_presence {
-    unsigned char port, path, target, lun;  /* the device's address */
+    unsigned char port, path, target, lun; /* the device's address */
     unsigned long present;
 } cdsim_presence;
 #pragma pack(pop)

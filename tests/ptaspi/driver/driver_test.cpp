@@ -51,11 +51,13 @@ protected:
     std::uint32_t Send(void* srb) const { return pttest::Send("WNASPI32.DLL", srb); }
     // The device server's own command line: a device leaves or comes back.
     void Presence(const char* address, int present) const {
-        std::string line = "\"" + Env("CDSIM_SERVER") + "\" presence " + address + " " + std::to_string(present);
+        std::string line =
+            "\"" + Env("CDSIM_SERVER") + "\" presence " + address + " " + std::to_string(present);
         STARTUPINFOA si = {};
         si.cb = sizeof si;
         PROCESS_INFORMATION pi = {};
-        ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+        ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                   &si, &pi));
         ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pi.hProcess, 30000));
         DWORD code = 1;
         GetExitCodeProcess(pi.hProcess, &code);
@@ -111,7 +113,8 @@ TEST_F(Driver, TheDriveCommandSetReachesTheDevice) {
         std::function<int()> run;
         const char* expected;  // drive cdb dir len senselen [data]
     } rows[] = {
-        {"SET CD SPEED", [&] { return drive.SetReadSpeed(0, 1, 0, 1411); }, "E: bb000583ffff000000000000 2 0 14"},
+        {"SET CD SPEED", [&] { return drive.SetReadSpeed(0, 1, 0, 1411); },
+         "E: bb000583ffff000000000000 2 0 14"},
         {"MODE SENSE 2A", [&] { return drive.GetReadSpeeds(0, 1, 0, current, maximum); },
          "E: 5a002a000000000100000000 1 256 14"},
         {"MODE SENSE 2A, lock", [&] { return drive.GetLockState(0, 3, 0, locked); },
@@ -130,15 +133,21 @@ TEST_F(Driver, TheDriveCommandSetReachesTheDevice) {
         EXPECT_EQ(1, row.run()) << row.what;
         const auto spt = PassThroughs();
         ASSERT_EQ(1u, spt.size()) << row.what;
-        EXPECT_EQ(row.expected, spt[0]["drive"] + " " + simtest::PassThroughText(spt[0])) << row.what;
+        EXPECT_EQ(row.expected, spt[0]["drive"] + " " + simtest::PassThroughText(spt[0]))
+            << row.what;
         EXPECT_EQ("30", spt[0]["timeout"]) << row.what;
     }
     EXPECT_EQ(1411, current);
     EXPECT_EQ(2822, maximum);
-    EXPECT_EQ(15, [&] { std::uint8_t c = 0; drive.GetInactivityTimer(0, 1, 0, c); return c; }());
+    EXPECT_EQ(15, [&] {
+        std::uint8_t c = 0;
+        drive.GetInactivityTimer(0, 1, 0, c);
+        return c;
+    }());
     std::uint16_t speeds[32] = {};
     EXPECT_EQ(3u, drive.ProbeSpeeds(0, 1, 0, speeds, 32));
-    EXPECT_EQ((std::vector<std::uint16_t>{706, 1411, 2822}), std::vector<std::uint16_t>(speeds, speeds + 3));
+    EXPECT_EQ((std::vector<std::uint16_t>{706, 1411, 2822}),
+              std::vector<std::uint16_t>(speeds, speeds + 3));
 }
 
 TEST_F(Driver, TheLargestTransferComesBackWhole) {
@@ -223,10 +232,12 @@ TEST_F(Driver, ZADeviceThatNeverAnswersEndsAfterItsTimeout) {
 // numbering.ini: twenty ports, the first with four drives, letters on some.
 TEST_F(Shipped, NumberingOfSeveralPortsAndMoreThanSixteenDevices) {
     Strings expected;
-    for (int t = 0; t < 4; ++t) expected.push_back("0:" + std::to_string(t) + " P0T" + std::to_string(t));
+    for (int t = 0; t < 4; ++t)
+        expected.push_back("0:" + std::to_string(t) + " P0T" + std::to_string(t));
     for (int port = 1; port < 20; ++port)
-        expected.push_back(std::to_string(std::min(port, 15)) + ":" + std::to_string(std::max(port - 15, 0)) +
-                           " P" + std::to_string(port) + "T0");
+        expected.push_back(std::to_string(std::min(port, 15)) + ":" +
+                           std::to_string(std::max(port - 15, 0)) + " P" + std::to_string(port) +
+                           "T0");
     EXPECT_EQ(16, bus.GetAdapterCount());
     EXPECT_EQ(expected, Devices());
     // The lettered drives are found first; every adapter still bears its own port.

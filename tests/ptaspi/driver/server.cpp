@@ -80,7 +80,8 @@ std::map<std::string, Extra> TakeExtras(std::string& text, std::string& problem)
     while (std::getline(in, line)) {
         ++number;
         const std::string body = Trim(line.substr(0, line.find(';')));
-        if (!body.empty() && body[0] == '[') section = Lower(Trim(body.substr(1, body.find(']') - 1)));
+        if (!body.empty() && body[0] == '[')
+            section = Lower(Trim(body.substr(1, body.find(']') - 1)));
         const std::size_t eq = body.find('=');
         const std::string key = eq == std::string::npos ? "" : Lower(Trim(body.substr(0, eq)));
         const std::string value = eq == std::string::npos ? "" : Lower(Trim(body.substr(eq + 1)));
@@ -92,9 +93,12 @@ std::map<std::string, Extra> TakeExtras(std::string& text, std::string& problem)
         Extra& e = extras[section];
         bool ok = section.rfind("device.", 0) == 0;
         if (key == "letter") {
-            if (value == "none") e.letter = CDSIM_NO_LETTER;
-            else if (value.size() == 1 && value[0] >= 'a' && value[0] <= 'z') e.letter = char(value[0] - 'a' + 'A');
-            else ok = false;
+            if (value == "none")
+                e.letter = CDSIM_NO_LETTER;
+            else if (value.size() == 1 && value[0] >= 'a' && value[0] <= 'z')
+                e.letter = char(value[0] - 'a' + 'A');
+            else
+                ok = false;
         } else if (key == "cdrom") {
             char* end = nullptr;
             const long n = std::strtol(value.c_str(), &end, 10);
@@ -108,7 +112,8 @@ std::map<std::string, Extra> TakeExtras(std::string& text, std::string& problem)
             e.hang = value == "never";
         }
         if (!ok && problem.empty())
-            problem = "line " + std::to_string(number) + ": bad " + key + "=" + value + " in [" + section + "]";
+            problem = "line " + std::to_string(number) + ": bad " + key + "=" + value + " in [" +
+                      section + "]";
     }
     text = rest;
     return extras;
@@ -151,8 +156,8 @@ SC_HANDLE LoadDriver(SC_HANDLE manager, const char* path) {
         CloseServiceHandle(service);
     }
     service = CreateServiceA(manager, CDSIM_SERVICE, CDSIM_SERVICE, SERVICE_ALL_ACCESS,
-                             SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, path,
-                             nullptr, nullptr, nullptr, nullptr, nullptr);
+                             SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE,
+                             path, nullptr, nullptr, nullptr, nullptr, nullptr);
     if (!service) return nullptr;
     if (!StartServiceA(service, 0, nullptr) || !WaitState(service, SERVICE_RUNNING)) {
         DeleteService(service);
@@ -216,7 +221,9 @@ DWORD WINAPI Work(void*) {
             std::memcpy(out.data() + sizeof(cdsim_answer), block, returned);
             Answer(control, out, r.id, NT_SUCCESS_STATUS, returned);
             break;
-        case ptaspi::sim::Verdict::Malformed: Answer(control, out, r.id, NT_INVALID_PARAMETER, 0); break;
+        case ptaspi::sim::Verdict::Malformed:
+            Answer(control, out, r.id, NT_INVALID_PARAMETER, 0);
+            break;
         case ptaspi::sim::Verdict::Denied: Answer(control, out, r.id, NT_ACCESS_DENIED, 0); break;
         case ptaspi::sim::Verdict::Held: break;  // left pending until the driver stops
         }
@@ -282,11 +289,13 @@ int Serve(const char* busPath, const char* driverPath, const char* readyPath) {
         add.lun = d.lun;
         add.readOnly = s.extra.readOnly;
         DWORD returned = 0;
-        if (!DeviceIoControl(control, IOCTL_CDSIM_ADD, &add, sizeof add, nullptr, 0, &returned, nullptr))
+        if (!DeviceIoControl(control, IOCTL_CDSIM_ADD, &add, sizeof add, nullptr, 0, &returned,
+                             nullptr))
             rc = Fail("cannot add " + Name(s));
     }
     HANDLE workers[WORKERS] = {};
-    for (int i = 0; rc == 0 && i < WORKERS; ++i) workers[i] = CreateThread(nullptr, 0, Work, nullptr, 0, nullptr);
+    for (int i = 0; rc == 0 && i < WORKERS; ++i)
+        workers[i] = CreateThread(nullptr, 0, Work, nullptr, 0, nullptr);
     if (rc == 0) {
         simaspi::WriteFileText(readyPath, "ready\n", false);
         for (HANDLE w : workers)
@@ -304,7 +313,8 @@ int Control(DWORD code, const void* in, DWORD inLen) {
     HANDLE control = OpenControl();
     if (control == INVALID_HANDLE_VALUE) return Fail("no control device");
     DWORD returned = 0;
-    const BOOL ok = DeviceIoControl(control, code, const_cast<void*>(in), inLen, nullptr, 0, &returned, nullptr);
+    const BOOL ok = DeviceIoControl(control, code, const_cast<void*>(in), inLen, nullptr, 0,
+                                    &returned, nullptr);
     CloseHandle(control);
     return ok ? 0 : Fail("refused");
 }
@@ -322,7 +332,8 @@ int main(int argc, char** argv) {
                             static_cast<unsigned char>(l), present};
         return Control(IOCTL_CDSIM_PRESENCE, &p, sizeof p);
     }
-    std::fprintf(stderr,
-                 "usage: cdsimserver serve BUSFILE DRIVER.sys READYFILE | stop | presence A:T:L 0|1\n");
+    std::fprintf(
+        stderr,
+        "usage: cdsimserver serve BUSFILE DRIVER.sys READYFILE | stop | presence A:T:L 0|1\n");
     return 2;
 }
