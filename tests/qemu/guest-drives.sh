@@ -30,7 +30,10 @@ check "buslook lists each drive once, with its target id and what -device set" \
   - #07:[ADPT] ASPI for WIN32              PORT2 BUS3      " \
   "$(cd "$E2E_BIN" && "$E2E_WINE" buslook.exe </dev/null 2>/dev/null | tr -d '\r')"
 
+# The ATAPI drive has a stored speed, its one speed (704 KB/s): korvex sets it
+# at start and again after the disc change below.
 printf '%s\n' "[COMMON]" "ASPIDLL=WNASPI32.DLL" "MediaControl=1" "UseLock=1" "UseKeyboardHook=1" \
+  "[CDROM00]" "Vendor=QEMU" "Product=QEMU DVD-ROM" "Version=1.25" "Speed=0" \
   | write_settings
 korvex_start
 wait_until 120 has_balloon
@@ -150,5 +153,31 @@ else
   xdotool key Escape
   wait_until 30 menus_gone
 fi
+
+# A new disc in the ATAPI drive while korvex runs: QEMU changes it when asked
+# over the machine's second serial port (tests/qemu/qmp-watch on the host
+# answers "done DRIVE" once it has), and the drive goes back to its own
+# speed with a unit attention waiting. Then the device change Windows sends
+# for a new disc (Wine sends none without a desktop's disk service): korvex
+# rescans and puts the stored speed back. QEMU's trace shows what the drive
+# answered (tests/qemu/run-drives).
+new_disc() { # new_disc DRIVE: QEMU's answer
+  local reply=
+  stty -F /dev/ttyS1 raw -echo
+  exec 7<>/dev/ttyS1
+  echo "medium $1" >&7
+  IFS= read -r -t 60 reply <&7
+  exec 7<&-
+  echo "$reply"
+}
+step "0 new disc"
+check "QEMU put a new disc into the ATAPI drive" "done cdide" "$(new_disc cdide)"
+# Before the device change, the ATAPI drive's speed item (command 400h: drive
+# 0, its first speed), so that korvex's own commands are the first to meet
+# what the drive says of its new disc.
+step "0 speed item"
+check "the program takes drive 0's speed item" 0 "$(probe send 1024 >/dev/null; echo $?)"
+step "0 device change"
+check "the program answers the device change" 0 "$(probe device-change 0x8000 >/dev/null; echo $?)"
 check "no box on the way" 1 "$(probe boxes >/dev/null; echo $?)"
 exit_program
