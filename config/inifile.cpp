@@ -1,8 +1,8 @@
 #include "inifile.h"
 
-#include <cstdio>
 #include <cstdlib>
 
+#include "format_text.h"
 #include "profile_text.h"
 
 namespace {
@@ -166,7 +166,7 @@ int INIFILE::Write(const char* section, const char* key, const char* format, uns
     // The caller's format takes the one value.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
-    std::snprintf(text, sizeof text, format, value);
+    FormatText(text, sizeof text, format, value);
 #pragma GCC diagnostic pop
     return Write(section, key, text);
 }
@@ -178,7 +178,7 @@ int INIFILE::Write(const char* section, const char* key, unsigned char value) {
 int INIFILE::Write(const char* section, const char* key, short value) {
     if (!IsOpen()) return 0;
     char text[kNumberTextSize];
-    std::snprintf(text, sizeof text, "%d", static_cast<int>(value));
+    FormatText(text, sizeof text, "%d", static_cast<int>(value));
     return Write(section, key, text);
 }
 
@@ -189,21 +189,21 @@ int INIFILE::Write(const char* section, const char* key, unsigned short value) {
 int INIFILE::Write(const char* section, const char* key, int value) {
     if (!IsOpen()) return 0;
     char text[kNumberTextSize];
-    std::snprintf(text, sizeof text, "%d", value);
+    FormatText(text, sizeof text, "%d", value);
     return Write(section, key, text);
 }
 
 int INIFILE::Write(const char* section, const char* key, unsigned int value) {
     if (!IsOpen()) return 0;
     char text[kNumberTextSize];
-    std::snprintf(text, sizeof text, "%u", value);
+    FormatText(text, sizeof text, "%u", value);
     return Write(section, key, text);
 }
 
 int INIFILE::Write(const char* section, const char* key, long value) {
     if (!IsOpen()) return 0;
     char text[kNumberTextSize];
-    std::snprintf(text, sizeof text, "%ld", value);
+    FormatText(text, sizeof text, "%ld", value);
     return Write(section, key, text);
 }
 
@@ -214,7 +214,7 @@ int INIFILE::Write(const char* section, const char* key, unsigned long value) {
 int INIFILE::Write(const char* section, const char* key, float value) {
     if (!IsOpen()) return 0;
     char text[kNumberTextSize];
-    std::snprintf(text, sizeof text, "%lf", static_cast<double>(value));
+    FormatText(text, sizeof text, "%lf", static_cast<double>(value));
     return Write(section, key, text);
 }
 

@@ -1,9 +1,10 @@
 #include "profile_text.h"
 
 #include <cfloat>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "format_text.h"
 
 namespace {
 
@@ -38,12 +39,12 @@ int ScanNumbers(const char* text, std::int32_t* values, int count) {
 }  // namespace
 
 void FormatFontText(const FontFields& font, char* out) {
-    std::snprintf(out, kFontTextSize, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%.*s",
-                  static_cast<int>(font.height), static_cast<int>(font.width),
-                  static_cast<int>(font.escapement), static_cast<int>(font.orientation),
-                  static_cast<int>(font.weight), font.italic, font.underline, font.strikeOut,
-                  font.charSet, font.outPrecision, font.clipPrecision, font.quality,
-                  font.pitchAndFamily, static_cast<int>(FontFields::kFaceNameSize), font.faceName);
+    FormatText(out, kFontTextSize, "%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%.*s",
+               static_cast<int>(font.height), static_cast<int>(font.width),
+               static_cast<int>(font.escapement), static_cast<int>(font.orientation),
+               static_cast<int>(font.weight), font.italic, font.underline, font.strikeOut,
+               font.charSet, font.outPrecision, font.clipPrecision, font.quality,
+               font.pitchAndFamily, static_cast<int>(FontFields::kFaceNameSize), font.faceName);
 }
 
 int ParseFontText(const char* text, FontFields* font) {
@@ -75,8 +76,8 @@ int ParseFontText(const char* text, FontFields* font) {
 }
 
 void FormatColourText(std::uint32_t colour, char* out) {
-    std::snprintf(out, kColourTextSize, "%d,%d,%d", static_cast<int>(colour & 0xFF),
-                  static_cast<int>((colour >> 8) & 0xFF), static_cast<int>((colour >> 16) & 0xFF));
+    FormatText(out, kColourTextSize, "%d,%d,%d", static_cast<int>(colour & 0xFF),
+               static_cast<int>((colour >> 8) & 0xFF), static_cast<int>((colour >> 16) & 0xFF));
 }
 
 int ParseColourText(const char* text, std::uint32_t* colour) {

@@ -1,9 +1,9 @@
 #include "settings.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "appstate.h"
+#include "format_text.h"
 #include "inifile.h"
 #include "settings_store.h"
 
@@ -149,7 +149,7 @@ bool WriteKey(INIFILE& file, const char* section, const Key<R>& key, R& record) 
 }
 
 void DriveSectionName(std::uint32_t index, char (&name)[16]) {
-    std::snprintf(name, sizeof name, SECTION_DRIVE_FORMAT, static_cast<int>(index));
+    FormatText(name, sizeof name, SECTION_DRIVE_FORMAT, static_cast<int>(index));
 }
 
 // A text as the file gives it back: the profile functions drop blanks around

@@ -2,11 +2,11 @@
 
 #include <shlobj.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "appstate.h"
+#include "format_text.h"
 #include "inifile.h"
 
 namespace {
@@ -168,7 +168,7 @@ bool WindowsSettingsPath(char (&path)[MAX_PATH]) {
     const UINT n = GetWindowsDirectoryA(path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return false;
     const char* separator = path[n - 1] == '\\' ? "" : "\\";
-    const int written = std::snprintf(path + n, MAX_PATH - n, "%s%s", separator, SETTINGS_FILE);
+    const int written = FormatText(path + n, MAX_PATH - n, "%s%s", separator, SETTINGS_FILE);
     if (written < 0 || static_cast<UINT>(written) >= MAX_PATH - n) {
         path[0] = '\0';
         return false;
@@ -188,7 +188,7 @@ bool VirtualStoreSettingsPath(char (&path)[MAX_PATH]) {
     const char* below = windows[0] && windows[1] == ':' ? windows + 2 : windows;
     if (below[0] && below[std::strlen(below) - 1] == '\\') windows[n - 1] = '\0';
     const int written =
-        std::snprintf(path, MAX_PATH, "%s\\VirtualStore%s\\%s", local, below, SETTINGS_FILE);
+        FormatText(path, MAX_PATH, "%s\\VirtualStore%s\\%s", local, below, SETTINGS_FILE);
     if (written < 0 || written >= MAX_PATH) {
         path[0] = '\0';
         return false;

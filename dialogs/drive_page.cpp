@@ -2,12 +2,12 @@
 // speed, its spin-down time and how the tray menus offer it. The edits of
 // every drive stay in the working copy, under the drive's table index,
 // until OK.
-#include <cstdio>
 #include <cstring>
 #include <initializer_list>
 
 #include "controls.h"
 #include "device.h"
+#include "format_text.h"
 #include "resource_ids.h"
 #include "settings_dialog.h"
 #include "window_services.h"
@@ -35,8 +35,8 @@ void EntryText(const DriveEntry& drive, char (&text)[ENTRY_TEXT_SIZE]) {
     TerminatedCopy(vendor, drive.vendor);
     TerminatedCopy(product, drive.product);
     TerminatedCopy(version, drive.version);
-    std::snprintf(text, sizeof text, DRIVE_ENTRY_FORMAT, drive.hostAdapter, drive.targetId, vendor,
-                  product, version);
+    FormatText(text, sizeof text, DRIVE_ENTRY_FORMAT, drive.hostAdapter, drive.targetId, vendor,
+               product, version);
 }
 
 // The table index of the drive selected in the drive list; false for none.
@@ -124,8 +124,8 @@ void ShowDrive(HWND page, int position) {
     const DriveEntry& drive = appState->drives[d];
     for (std::uint32_t k = 0; k < SpeedCount(drive); ++k) {
         char text[16];
-        std::snprintf(text, sizeof text, SPEED_ENTRY_FORMAT,
-                      static_cast<int>(CdromDevice::SpeedToFactor(drive.speeds[k])));
+        FormatText(text, sizeof text, SPEED_ENTRY_FORMAT,
+                   static_cast<int>(CdromDevice::SpeedToFactor(drive.speeds[k])));
         AddListEntry(page, IDC_DRIVE_SPEED, text);
     }
     const std::uint32_t speed = settingsState->speedIndex[d];

@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <cwchar>
 
@@ -11,6 +10,7 @@
 #include "controls.h"
 #include "dialog_face.h"
 #include "drive_table.h"
+#include "format_text.h"
 #include "resource_ids.h"
 #include "version_info.h"
 #include "wide_text.h"
@@ -135,7 +135,7 @@ int Factor(std::uint32_t speed) { return static_cast<int>(CdromDevice::SpeedToFa
 
 void FillDriveRow(HWND list, int row, const DriveEntry& drive) {
     char text[SPEED_TEXT_SIZE];
-    std::snprintf(text, sizeof text, ADDRESS_FORMAT, drive.hostAdapter, drive.targetId);
+    FormatText(text, sizeof text, ADDRESS_FORMAT, drive.hostAdapter, drive.targetId);
     InsertRow(list, row, text);
     SetDriveText(list, row, DRIVE_VENDOR, drive.vendor);
     SetDriveText(list, row, DRIVE_PRODUCT, drive.product);
@@ -143,14 +143,14 @@ void FillDriveRow(HWND list, int row, const DriveEntry& drive) {
     char spinDown[SPIN_DOWN_TEXT_SIZE];
     SetCell(list, row, DRIVE_SPIN_DOWN,
             DriveSpinDownText(static_cast<std::uint32_t>(row), spinDown));
-    std::snprintf(text, sizeof text, FACTOR_FORMAT, Factor(drive.currentSpeed));
+    FormatText(text, sizeof text, FACTOR_FORMAT, Factor(drive.currentSpeed));
     SetCell(list, row, DRIVE_SPEED, text);
     std::size_t used = 0;
     text[0] = '\0';
     const std::uint32_t count = drive.speedCount < MAX_SPEEDS ? drive.speedCount : MAX_SPEEDS;
     for (std::uint32_t k = 0; k < count && used < sizeof text; ++k) {
-        const int written = std::snprintf(text + used, sizeof text - used, SPEED_LIST_FORMAT,
-                                          Factor(drive.speeds[k]));
+        const int written =
+            FormatText(text + used, sizeof text - used, SPEED_LIST_FORMAT, Factor(drive.speeds[k]));
         if (written < 0) break;
         used += static_cast<std::size_t>(written);
     }
@@ -171,7 +171,7 @@ void AddAspiRow(HWND list, const char* item, const wchar_t* value) {
 
 void AddNumberRow(HWND list, const char* item, std::uint32_t value) {
     char text[CELL_TEXT_SIZE];
-    std::snprintf(text, sizeof text, NUMBER_FORMAT, static_cast<unsigned>(value));
+    FormatText(text, sizeof text, NUMBER_FORMAT, static_cast<unsigned>(value));
     AddAspiRow(list, item, text);
 }
 
@@ -215,9 +215,9 @@ void FillAspiList(HWND list, VersionInfo& info, const AspiBinding* library) {
     char text[CELL_TEXT_SIZE];
     const std::uint32_t version = library ? library->GetDllVersion() : 0;
     // Its bytes from the least significant up, then the whole value.
-    std::snprintf(text, sizeof text, DLL_VERSION_FORMAT, LOBYTE(LOWORD(version)),
-                  HIBYTE(LOWORD(version)), LOBYTE(HIWORD(version)), HIBYTE(HIWORD(version)),
-                  static_cast<unsigned>(version));
+    FormatText(text, sizeof text, DLL_VERSION_FORMAT, LOBYTE(LOWORD(version)),
+               HIBYTE(LOWORD(version)), LOBYTE(HIWORD(version)), HIBYTE(HIWORD(version)),
+               static_cast<unsigned>(version));
     AddAspiRow(list, ITEM_DLL_VERSION, text);
 
     const std::uint32_t entries = library ? library->GetEntryCount() : 0;
@@ -225,7 +225,7 @@ void FillAspiList(HWND list, VersionInfo& info, const AspiBinding* library) {
         int found = 0;
         const char* name = library->GetEntryInfo(i, found);
         if (!name) break;
-        std::snprintf(text, sizeof text, ENTRY_ITEM_FORMAT, name);
+        FormatText(text, sizeof text, ENTRY_ITEM_FORMAT, name);
         AddAspiRow(list, text, found ? SUPPORTED : NOT_SUPPORTED);
     }
 

@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 #include <new>
 
 const char* const VERSION_STRING_ABSENT = "(error)";
 const char* const VERSION_STRING_EMPTY = "(null)";
 
+#include "format_text.h"
 #include "wide_text.h"
 
 namespace {
@@ -74,9 +74,9 @@ bool VersionInfo::LoadResource(const wchar_t* name) {
 bool VersionInfo::StringPath(const char* key, char (&path)[256]) const {
     static_assert(sizeof path == STRING_PATH_SIZE, "one path size");
     if (!data || !key) return false;
-    const int written = std::snprintf(path, sizeof path, STRING_PATH_FORMAT,
-                                      static_cast<unsigned>(LOWORD(translation)),
-                                      static_cast<unsigned>(HIWORD(translation)), key);
+    const int written = FormatText(path, sizeof path, STRING_PATH_FORMAT,
+                                   static_cast<unsigned>(LOWORD(translation)),
+                                   static_cast<unsigned>(HIWORD(translation)), key);
     return written >= 0 && static_cast<std::size_t>(written) < sizeof path;
 }
 

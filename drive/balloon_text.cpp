@@ -1,10 +1,10 @@
 #include "balloon_text.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "device.h"
 #include "drive_table.h"
+#include "format_text.h"
 
 void ComposeBalloonText(AppState& state) {
     char* text = state.balloonText;
@@ -18,10 +18,9 @@ void ComposeBalloonText(AppState& state) {
         std::memcpy(product, drive.product, DRIVE_TEXT_SIZE);
         char spinDown[SPIN_DOWN_TEXT_SIZE];
         char line[BALLOON_TEXT_SIZE];
-        const int n =
-            std::snprintf(line, sizeof line, BALLOON_LINE_FORMAT, product,
-                          static_cast<int>(CdromDevice::SpeedToFactor(drive.currentSpeed)),
-                          DriveSpinDownText(d, spinDown));
+        const int n = FormatText(line, sizeof line, BALLOON_LINE_FORMAT, product,
+                                 static_cast<int>(CdromDevice::SpeedToFactor(drive.currentSpeed)),
+                                 DriveSpinDownText(d, spinDown));
         if (n < 0) break;
         const std::size_t lineLength = static_cast<std::size_t>(n);
         // The first line that does not fit ends the list, even if a later,

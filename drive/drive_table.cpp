@@ -1,9 +1,9 @@
 #include "drive_table.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "appstate.h"
+#include "format_text.h"
 
 const char* const RESCAN_ADAPTER_FAILED = "ホストアダプタ情報取得に失敗しました。";
 const char* const RESCAN_DEVICE_FAILED = "デバイス情報取得に失敗しました。";
@@ -259,11 +259,11 @@ const char* DriveSpinDownText(std::uint32_t d, char (&buffer)[SPIN_DOWN_TEXT_SIZ
     if (code) return CdromDevice::SpinDownName(code);
     const std::uint64_t ms = std::uint64_t(extra.power.standbyTimer) * MS_PER_TIMER_UNIT;
     if (ms < MS_PER_SECOND)
-        std::snprintf(buffer, sizeof buffer, "%umsec", unsigned(ms));
+        FormatText(buffer, sizeof buffer, "%umsec", unsigned(ms));
     else if (ms % MS_PER_MINUTE == 0)
-        std::snprintf(buffer, sizeof buffer, "%umin", unsigned(ms / MS_PER_MINUTE));
+        FormatText(buffer, sizeof buffer, "%umin", unsigned(ms / MS_PER_MINUTE));
     else
-        std::snprintf(buffer, sizeof buffer, "%usec",
-                      unsigned((ms + MS_PER_SECOND / 2) / MS_PER_SECOND));
+        FormatText(buffer, sizeof buffer, "%usec",
+                   unsigned((ms + MS_PER_SECOND / 2) / MS_PER_SECOND));
     return buffer;
 }

@@ -1,10 +1,10 @@
 #include "cstr.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "cstr_alloc.h"
+#include "format_text.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ CSTR& CSTR::operator=(const char* text) {
 
 CSTR& CSTR::operator=(int value) {
     char digits[16];  // "-2147483648" and its zero fit
-    int count = std::snprintf(digits, sizeof digits, "%d", value);
+    int count = FormatText(digits, sizeof digits, "%d", value);
     Replace(digits, static_cast<std::uint32_t>(count));
     return *this;
 }

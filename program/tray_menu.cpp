@@ -1,12 +1,12 @@
 #include "tray_menu.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "appstate.h"
 #include "command_ids.h"
 #include "drive_events.h"
 #include "drive_table.h"
+#include "format_text.h"
 #include "media_check.h"
 #include "messages.h"
 #include "program_objects.h"
@@ -243,7 +243,7 @@ void AppendSpeedMenuItems(HWND, HMENU menu) {
         if (speedCount == 0) {
             // Not left out: the user sees that this drive takes no speed.
             char item[2 * DRIVE_TEXT_SIZE + 32];
-            std::snprintf(item, sizeof item, "%s\t%s", text, SPEED_NOT_SETTABLE);
+            FormatText(item, sizeof item, "%s\t%s", text, SPEED_NOT_SETTABLE);
             AppendMenuW(menu, MF_STRING | MF_GRAYED, 0, WideText(item));
             continue;
         }
@@ -257,8 +257,8 @@ void AppendSpeedMenuItems(HWND, HMENU menu) {
         for (std::uint32_t k = 0; k < speedCount; ++k) {
             const std::uint16_t speed = drive.speeds[k];
             char item[32];
-            std::snprintf(item, sizeof item, SPEED_ITEM_FORMAT, static_cast<int>(speed),
-                          static_cast<int>(CdromDevice::SpeedToFactor(speed)));
+            FormatText(item, sizeof item, SPEED_ITEM_FORMAT, static_cast<int>(speed),
+                       static_cast<int>(CdromDevice::SpeedToFactor(speed)));
             AppendMenuW(sub, MF_STRING | (speed == drive.currentSpeed ? MF_CHECKED : MF_UNCHECKED),
                         cmd::SpeedId(d, k), WideText(item));
         }
