@@ -30,6 +30,7 @@ bool CreateAppState(HINSTANCE instance, void (*stringErrorTrap)()) {
     for (CSTR* text : strings) text->RegisterErrorTrap(stringErrorTrap);
 
     LoadLibraryName();
+    LoadLanguageSetting();
     return true;
 }
 

@@ -66,6 +66,7 @@ struct AppState {
     std::int32_t balloonAuto;
     std::int32_t noErrorMessage;
     std::uint32_t iconType;  // 0..8; 8 has no icon
+    std::int32_t language;   // LANGUAGE_WINDOWS, LANGUAGE_JAPANESE or LANGUAGE_ENGLISH
     CSTR menuOpen;
     CSTR menuClose;
     CSTR menuEject;

@@ -1,16 +1,13 @@
 #include "settings.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "appstate.h"
 #include "format_text.h"
 #include "inifile.h"
 #include "settings_store.h"
-
-const char* const SETTINGS_NOT_SAVED =
-    "設定ファイルを読み込めなかったため、設定を書き込みませんでした。";
-const char* const SETTINGS_NOT_WRITTEN =
-    "設定ファイル KORVEX.INI に書き込めなかったため、設定を保存できませんでした。";
+#include "ui_text.h"
 
 namespace {
 
@@ -18,6 +15,9 @@ constexpr unsigned int LIBRARY_NAME_SIZE = 260;
 constexpr unsigned int MENU_TEXT_SIZE = 30;  // 29 bytes of text
 constexpr const char* ASPIDLL_KEY = "ASPIDLL";
 constexpr const char* DEFAULT_ASPI_DLL = "WNASPI32.DLL";
+// [COMMON] Language: one of these two, or no key for Windows' own language.
+constexpr const char* LANGUAGE_KEY = "Language";
+constexpr const char* LANGUAGE_NAMES[] = {"", "Japanese", "English"};
 
 // A file held open by another program (an editor, a virus scanner, a sync
 // tool) is usually let go within moments.
@@ -46,7 +46,8 @@ struct Key {
     char (Record::*asText)[DRIVE_TEXT_SIZE];
     std::uint32_t defaultNumber;
     const char* defaultText;
-    unsigned int textSize;  // read buffer of a text, terminator included
+    unsigned int textSize;       // read buffer of a text, terminator included
+    unsigned int defaultTextId;  // a Japanese text of the string table, else 0
     bool hex;
     bool loaded;       // false: saved here, read elsewhere
     bool omitDefault;  // the default value is not written
@@ -55,24 +56,31 @@ struct Key {
 template <typename R>
 constexpr Key<R> Signed(const char* name, std::int32_t R::*field, std::int32_t def) {
     return {name,    field, nullptr, nullptr, nullptr, static_cast<std::uint32_t>(def),
-            nullptr, 0,     false,   true,    false};
+            nullptr, 0,     0,       false,   true,    false};
 }
 
 template <typename R>
 constexpr Key<R> Unsigned(const char* name, std::uint32_t R::*field, std::uint32_t def,
                           bool hex = false, bool omitDefault = false) {
-    return {name, nullptr, field, nullptr, nullptr, def, nullptr, 0, hex, true, omitDefault};
+    return {name, nullptr, field, nullptr, nullptr, def, nullptr, 0, 0, hex, true, omitDefault};
 }
 
 template <typename R>
 constexpr Key<R> String(const char* name, CSTR R::*field, const char* def, unsigned int size,
                         bool loaded = true) {
-    return {name, nullptr, nullptr, field, nullptr, 0, def, size, false, loaded, false};
+    return {name, nullptr, nullptr, field, nullptr, 0, def, size, 0, false, loaded, false};
+}
+
+// A menu text: its default is the item's Japanese text of the string table.
+template <typename R>
+constexpr Key<R> MenuText(const char* name, CSTR R::*field, unsigned int textId) {
+    return {name,    nullptr,        nullptr, field, nullptr, 0,
+            nullptr, MENU_TEXT_SIZE, textId,  false, true,    false};
 }
 
 template <typename R>
 constexpr Key<R> Text(const char* name, char (R::*field)[DRIVE_TEXT_SIZE]) {
-    return {name, nullptr, nullptr, nullptr, field, 0, "", DRIVE_TEXT_SIZE, false, true, false};
+    return {name, nullptr, nullptr, nullptr, field, 0, "", DRIVE_TEXT_SIZE, 0, false, true, false};
 }
 
 const Key<AppState> commonKeys[] = {
@@ -91,12 +99,12 @@ const Key<AppState> commonKeys[] = {
 };
 
 const Key<AppState> menuKeys[] = {
-    String("Open", &AppState::menuOpen, "開ける", MENU_TEXT_SIZE),
-    String("Close", &AppState::menuClose, "閉じる", MENU_TEXT_SIZE),
-    String("Eject", &AppState::menuEject, "取り出し", MENU_TEXT_SIZE),
-    String("OpenClose", &AppState::menuOpenClose, "自動開閉", MENU_TEXT_SIZE),
-    String("Lock", &AppState::menuLock, "ロック", MENU_TEXT_SIZE),
-    String("Unlock", &AppState::menuUnlock, "アンロック", MENU_TEXT_SIZE),
+    MenuText("Open", &AppState::menuOpen, IDS_MENU_OPEN),
+    MenuText("Close", &AppState::menuClose, IDS_MENU_CLOSE),
+    MenuText("Eject", &AppState::menuEject, IDS_MENU_EJECT),
+    MenuText("OpenClose", &AppState::menuOpenClose, IDS_MENU_OPEN_CLOSE),
+    MenuText("Lock", &AppState::menuLock, IDS_MENU_LOCK),
+    MenuText("Unlock", &AppState::menuUnlock, IDS_MENU_UNLOCK),
 };
 
 // "Skip" comes first: a skipped drive has nothing else of its section read.
@@ -108,6 +116,11 @@ const Key<DriveSection> driveKeys[] = {
     Unsigned("Speed", &DriveSection::speed, NO_SPEED, false, true),
     Unsigned("SpinDown", &DriveSection::spinDown, 0, true),
 };
+
+template <typename R>
+const char* DefaultText(const Key<R>& key) {
+    return key.defaultTextId ? UiTextIn(UiLanguage::Japanese, key.defaultTextId) : key.defaultText;
+}
 
 template <typename R>
 void ReadKey(INIFILE& file, const char* section, const Key<R>& key, R& record) {
@@ -122,7 +135,7 @@ void ReadKey(INIFILE& file, const char* section, const Key<R>& key, R& record) {
     } else if (key.asString) {
         char buffer[LIBRARY_NAME_SIZE] = {};
         const unsigned int size = key.textSize < sizeof buffer ? key.textSize : sizeof buffer;
-        file.Read(section, key.name, key.defaultText, buffer, size);
+        file.Read(section, key.name, DefaultText(key), buffer, size);
         record.*key.asString = buffer;
     } else if (key.asText) {
         file.Read(section, key.name, key.defaultText, record.*key.asText, DRIVE_TEXT_SIZE);
@@ -218,7 +231,7 @@ void SetDefault(const Key<R>& key, R& record) {
     else if (key.asUnsigned)
         record.*key.asUnsigned = key.defaultNumber;
     else if (key.asString)
-        record.*key.asString = key.defaultText;
+        record.*key.asString = DefaultText(key);
 }
 
 StoredDrive ReadDrive(INIFILE& file, AppState& state, std::uint32_t i) {
@@ -275,12 +288,30 @@ std::uint32_t TableCount(const AppState& state) {
     return state.driveCount <= MAX_DRIVES ? state.driveCount : MAX_DRIVES;
 }
 
+// The Language key into state.language: its two names in any case, else
+// Windows' own language.
+void ReadLanguage(INIFILE& file, AppState& state) {
+    char name[16] = "";
+    file.Read(SECTION_COMMON, LANGUAGE_KEY, "", name, sizeof name);
+    state.language = LANGUAGE_WINDOWS;
+    for (std::int32_t setting : {LANGUAGE_JAPANESE, LANGUAGE_ENGLISH})
+        if (lstrcmpiA(name, LANGUAGE_NAMES[setting]) == 0) state.language = setting;
+}
+
+bool WriteLanguage(INIFILE& file, const AppState& state) {
+    const bool named = state.language == LANGUAGE_JAPANESE || state.language == LANGUAGE_ENGLISH;
+    // No text removes the key: Windows' language is what a missing key gives.
+    return file.Write(SECTION_COMMON, LANGUAGE_KEY,
+                      named ? LANGUAGE_NAMES[state.language] : static_cast<const char*>(nullptr));
+}
+
 // Every key of the record, in the file's order; false at the first one the
 // file did not take.
 bool WriteEveryKey(INIFILE& file, void* context) {
     AppState& state = *static_cast<AppState*>(context);
     for (const Key<AppState>& key : commonKeys)
         if (!WriteKey(file, SECTION_COMMON, key, state)) return false;
+    if (!WriteLanguage(file, state)) return false;
     for (const Key<AppState>& key : menuKeys)
         if (!WriteKey(file, SECTION_MENU, key, state)) return false;
     const std::uint32_t count = TableCount(state);
@@ -329,6 +360,23 @@ void LoadErrorMessageSetting() {
     file.Close();
 }
 
+void LoadLanguageSetting() {
+    if (!appState) return;
+    char path[MAX_PATH];
+    SettingsReadPath(path);
+    INIFILE file;
+    appState->language = LANGUAGE_WINDOWS;
+    if (file.Open(path)) {
+        ReadLanguage(file, *appState);
+        file.Close();
+    }
+    ApplyLanguageSetting();
+}
+
+void ApplyLanguageSetting() {
+    if (appState) UseUiLanguage(LanguageOfSetting(appState->language));
+}
+
 StoredChoices ReadSettings() {
     StoredChoices stored = NothingStored();
     if (!appState) return stored;
@@ -341,6 +389,8 @@ StoredChoices ReadSettings() {
             for (const Key<AppState>& key : commonKeys)
                 if (key.loaded) SetDefault(key, state);
             for (const Key<AppState>& key : menuKeys) SetDefault(key, state);
+            state.language = LANGUAGE_WINDOWS;
+            ApplyLanguageSetting();
         }
         state.settingsUnreadable = 1;
         state.settingsLoaded = 1;
@@ -352,6 +402,8 @@ StoredChoices ReadSettings() {
         for (const Key<AppState>& key : commonKeys)
             if (key.loaded) ReadKey(file, SECTION_COMMON, key, state);
         if (state.iconType > ICON_TYPE_MAX) state.iconType = 0;
+        ReadLanguage(file, state);
+        ApplyLanguageSetting();
 
         for (const Key<AppState>& key : menuKeys) ReadKey(file, SECTION_MENU, key, state);
 
@@ -393,8 +445,16 @@ SaveOutcome SaveSettingsFile() {
 
 const char* SaveOutcomeText(SaveOutcome outcome) {
     switch (outcome) {
-    case SaveOutcome::NotSaved: return SETTINGS_NOT_SAVED;
-    case SaveOutcome::NotWritten: return SETTINGS_NOT_WRITTEN;
+    case SaveOutcome::NotSaved: return UiText(IDS_SETTINGS_NOT_SAVED);
+    case SaveOutcome::NotWritten: return UiText(IDS_SETTINGS_NOT_WRITTEN);
     default: return nullptr;
     }
+}
+
+const char* MediaItemText(CSTR& text, unsigned textId) {
+    const char* own = text.String(0);
+    if (!own) own = "";
+    for (UiLanguage language : {UiLanguage::Japanese, UiLanguage::English})
+        if (std::strcmp(own, UiTextIn(language, textId)) == 0) return UiText(textId);
+    return own;
 }

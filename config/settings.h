@@ -4,7 +4,8 @@
 //
 //   [COMMON]  ASPIDLL (written only; read at creation), Update, MediaControl,
 //             UseOpenClose, OpenCloseTimer, UseLock, UseKeyboardHook, SwapMenu,
-//             BalloonAll, BalloonAuto, NoErrorMessage, IconType
+//             BalloonAll, BalloonAuto, NoErrorMessage, IconType, Language
+//             ("Japanese" or "English"; no key: Windows' own language)
 //   [Menu]    Open, Close, Eject, OpenClose, Lock, Unlock
 //   [CDROMnn] Skip, Vendor, Product, Version, Speed (position in the drive's
 //             speed list), SpinDown ("0x%02x"); one per drive-table position
@@ -27,11 +28,6 @@ constexpr std::uint32_t ICON_TYPE_MAX = 8;       // 8: no tray icon
 constexpr std::uint32_t NO_SPEED = 0xFFFFFFFFu;  // "Speed" when none is stored
 constexpr std::uint32_t SPIN_DOWN_MAX = 15;      // the highest inactivity-timer code
 
-// The error box of a save that would write over a file that could not be read.
-extern const char* const SETTINGS_NOT_SAVED;
-// The error box of a save that no file took.
-extern const char* const SETTINGS_NOT_WRITTEN;
-
 // Reads the library name (ASPIDLL) into appState: the one setting needed
 // before the main window exists. A missing or empty key gets "WNASPI32.DLL",
 // which is written back so the user sees where to change it.
@@ -39,6 +35,11 @@ void LoadLibraryName();
 // Reads only NoErrorMessage, so that the first rescan, which runs before the
 // settings are loaded, already keeps the boxes the user silenced.
 void LoadErrorMessageSetting();
+// Reads only Language and puts it into force, so that the boxes of the
+// start-up speak it; an unreadable file follows Windows until the load.
+void LoadLanguageSetting();
+// Puts appState's language setting into force for every text from now on.
+void ApplyLanguageSetting();
 
 // The choices stored for one drive-table position. A position whose section
 // is for another drive, or that is skipped, holds none.
@@ -78,3 +79,9 @@ enum class SaveOutcome {
 SaveOutcome SaveSettingsFile();
 // The error box text of a save that did not land, null for one that did.
 const char* SaveOutcomeText(SaveOutcome outcome);
+
+// A media item's text as the menu shows it: the user's own, or, while it is
+// one of the item's default texts in either language, the default in the
+// language in use. So a default never stays in the language it was saved in.
+// textId is the item's IDS_MENU_ text.
+const char* MediaItemText(CSTR& text, unsigned textId);

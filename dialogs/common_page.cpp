@@ -1,28 +1,16 @@
-// The Common page: five switches, the tray icon style and the ASPI32
-// library the program loads at its next start.
+// The Common page: five switches, the tray icon style, the ASPI32 library the
+// program loads at its next start, and the language of the user interface.
 #include <cstring>
 #include <cwchar>
 #include <new>
 
 #include "controls.h"
 #include "resource_ids.h"
+#include "settings.h"
 #include "settings_dialog.h"
+#include "ui_text.h"
 #include "wide_text.h"
 #include "window_services.h"
-
-const char* const ICON_STYLE_NAMES[ICON_COUNT + 1] = {
-    "メディア 標準",     "メディア カラフル", "メディア シンプル",
-    "メディア モノクロ", "ドライブ 標準",     "ドライブ カラフル",
-    "ドライブ シンプル", "ドライブ モノクロ", "",
-};
-
-const char* const ASPI_CHOICE_TITLE = "ASPI32の選択";
-const char ASPI_CHOICE_FILTER[] =
-    "ダイナミックリンクライブラリ\0*.DLL\0"
-    "Adaptec社製\0WNASPI32.DLL\0"
-    "Nero社製\0NEROASPI.DLL\0"
-    "NexiTech社製\0WNASPINT.DLL\0"
-    "全てのファイル\0*.*\0";
 
 BOOL(WINAPI* OpenFileDialog)(LPOPENFILENAMEW) = GetOpenFileNameW;
 
@@ -72,7 +60,33 @@ bool WideList(const char* list, wchar_t* out, std::size_t capacity) {
 
 constexpr std::size_t FILTER_CAPACITY = 512;
 
+// The language list's entries, in the order of the Language setting's values.
+constexpr unsigned LANGUAGE_CHOICES[] = {IDS_LANGUAGE_WINDOWS, IDS_LANGUAGE_JAPANESE,
+                                         IDS_LANGUAGE_ENGLISH};
+
 }  // namespace
+
+bool FilterList(const char* text, char* out, std::size_t capacity) {
+    if (!out || capacity < 2) return false;
+    std::size_t n = 0;
+    for (const char* p = text ? text : ""; *p; ++p) {
+        if (n + 2 >= capacity) {
+            out[0] = out[1] = '\0';
+            return false;
+        }
+        // A '|' byte that ends a double-byte character is part of it.
+        if (IsDBCSLeadByteEx(TEXT_CODE_PAGE, static_cast<BYTE>(*p)) && p[1]) {
+            out[n++] = *p++;
+            out[n++] = *p;
+            continue;
+        }
+        out[n++] = *p == '|' ? '\0' : *p;
+    }
+    // Every part is ended by its '|'; the list ends with one more zero.
+    out[n] = '\0';
+    if (n > 0 && out[n - 1] != '\0') out[++n] = '\0';
+    return true;
+}
 
 bool SplitPath(const char* path, CSTR* folder, CSTR* name) {
     if (folder) folder->Remove();
@@ -133,7 +147,7 @@ bool ChooseFile(HWND owner, const char* title, const char* filter, const char* i
         if (fits)
             std::memcpy(path, chosenPath, std::strlen(chosenPath) + 1);
         else if (chosenPath)
-            ErrorMessage(owner, PATH_NOT_SHIFT_JIS);
+            ErrorMessage(owner, UiText(IDS_PATH_NOT_SHIFT_JIS));
         delete[] chosenPath;
     }
     delete[] file;
@@ -146,10 +160,17 @@ void InitCommonPage(HWND page) {
     SetItemText(page, IDC_ASPI_DLL, library ? library : "");
     for (const Switch& s : SWITCHES) SetChecked(page, s.id, appState->*s.field != 0);
     ClearList(page, IDC_ICON_TYPE);
-    for (int i = 0; ICON_STYLE_NAMES[i][0] != '\0'; ++i)
-        AddListEntry(page, IDC_ICON_TYPE, ICON_STYLE_NAMES[i]);
+    for (unsigned i = 0; i < ICON_COUNT; ++i)
+        AddListEntry(page, IDC_ICON_TYPE, UiText(IDS_ICON_STYLE_FIRST + i));
     // Style 8 is not in the list: then nothing is selected.
     SelectListEntry(page, IDC_ICON_TYPE, static_cast<int>(appState->iconType));
+    ClearList(page, IDC_LANGUAGE);
+    for (unsigned choice : LANGUAGE_CHOICES) AddListEntry(page, IDC_LANGUAGE, UiText(choice));
+    const std::int32_t language = appState->language;
+    SelectListEntry(page, IDC_LANGUAGE,
+                    language == LANGUAGE_JAPANESE || language == LANGUAGE_ENGLISH
+                        ? static_cast<int>(language)
+                        : static_cast<int>(LANGUAGE_WINDOWS));
 }
 
 void ChooseAspiDll(HWND page) {
@@ -162,7 +183,9 @@ void ChooseAspiDll(HWND page) {
     char path[PATH_CAPACITY] = {};
     if (const char* library = appState->aspiDll.String(0))
         std::strncpy(path, library, PATH_CAPACITY - 1);
-    if (ChooseFile(page, ASPI_CHOICE_TITLE, ASPI_CHOICE_FILTER, folder[0] ? folder : nullptr, path,
+    char filter[FILTER_CAPACITY];
+    FilterList(UiText(IDS_ASPI_FILTER), filter, sizeof filter);
+    if (ChooseFile(page, UiText(IDS_ASPI_CHOICE_TITLE), filter, folder[0] ? folder : nullptr, path,
                    PATH_CAPACITY))
         SetItemText(page, IDC_ASPI_DLL, path);
 }
@@ -170,13 +193,20 @@ void ChooseAspiDll(HWND page) {
 // The chosen library is compared with the stored one as whole texts: a name
 // that merely begins with the stored one is a different library.
 void ApplyCommonPage(HWND page) {
+    // The language first: from here on, the box below included, every text
+    // speaks it; the dialogs take it at their next opening.
+    const int language = SelectedListEntry(page, IDC_LANGUAGE);
+    if (language >= LANGUAGE_WINDOWS && language <= LANGUAGE_ENGLISH) {
+        appState->language = language;
+        ApplyLanguageSetting();
+    }
     char library[PATH_CAPACITY] = {};
     // A button text that cannot be had in Shift-JIS changes nothing.
     const bool shown = GetItemText(page, IDC_ASPI_DLL, library, sizeof library);
     const char* stored = appState->aspiDll.String(0);
     if (shown && std::strcmp(stored ? stored : "", library) != 0) {
         appState->aspiDll = library;
-        ConfirmMessage(page, ASPI_DLL_CHANGED);
+        ConfirmMessage(page, UiText(IDS_ASPI_DLL_CHANGED));
     }
     for (const Switch& s : SWITCHES) appState->*s.field = IsChecked(page, s.id) ? 1 : 0;
     // With no style selected (style 8 was in force) the standard one is stored.

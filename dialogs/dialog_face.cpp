@@ -2,6 +2,8 @@
 
 #include <cwchar>
 
+#include "ui_text.h"
+
 const wchar_t* const JAPANESE_FACES[] = {L"MS Gothic", L"MS UI Gothic", L"Meiryo UI",
                                          L"Yu Gothic UI", nullptr};
 
@@ -72,6 +74,9 @@ bool JapaneseFace(wchar_t (&face)[LF_FACESIZE]) {
 }
 
 void KeepJapaneseReadable(HWND dialog) {
+    // The English templates ask for the system's own dialog face, which
+    // shows their texts on any Windows.
+    if (CurrentUiLanguage() != UiLanguage::Japanese) return;
     HFONT font = reinterpret_cast<HFONT>(SendMessageW(dialog, WM_GETFONT, 0, 0));
     if (font && !FontShowsJapanese(font)) GiveJapaneseFont(dialog, font);
 }

@@ -17,7 +17,8 @@ bool FontShowsJapanese(HFONT font);
 // with the Japanese character set (never a vertical "@" face); false when
 // there is none.
 bool JapaneseFace(wchar_t (&face)[LF_FACESIZE]);
-// When the dialog's font cannot show Japanese, GiveJapaneseFont.
+// When Japanese is the language in use and the dialog's font cannot show it,
+// GiveJapaneseFont.
 void KeepJapaneseReadable(HWND dialog);
 // Gives the dialog and every control in it a font of a face that shows
 // Japanese, in the size of like; made once and kept for the program's

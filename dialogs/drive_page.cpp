@@ -10,6 +10,7 @@
 #include "format_text.h"
 #include "resource_ids.h"
 #include "settings_dialog.h"
+#include "ui_text.h"
 #include "window_services.h"
 
 namespace {
@@ -150,7 +151,7 @@ void ApplyDrivePage(HWND page) {
         if (state.speedIndex[d] < SpeedCount(drive))
             drive.currentSpeed = drive.speeds[state.speedIndex[d]];
         else
-            ErrorMessage(page, SPEED_INDEX_INVALID);
+            ErrorMessage(page, UiText(IDS_SPEED_INDEX_INVALID));
         drive.spinDown = state.spinDownIndex[d];
         appState->skip[d] = state.skip[d];
     }

@@ -10,6 +10,7 @@
 #include "drive_settings.h"
 #include "settings.h"
 #include "table_work.h"
+#include "ui_text.h"
 #include "version_dialog.h"
 #include "window_services.h"
 
@@ -28,6 +29,7 @@ constexpr PageTemplate PAGE_TEMPLATES[SETTINGS_PAGE_COUNT] = {
     {IDD_DRIVE_PAGE, DrivePageProc},
     {IDD_MEDIA_PAGE, MediaPageProc},
 };
+constexpr unsigned TAB_TEXTS[SETTINGS_PAGE_COUNT] = {IDS_TAB_COMMON, IDS_TAB_DRIVE, IDS_TAB_MEDIA};
 
 // Set while OK applies and saves: its boxes run message loops, in which a
 // second OK or a Cancel (a posted one, say) must not start over or free the
@@ -52,12 +54,12 @@ void CreatePages(HWND dialog) {
     SettingsDialogState& state = *settingsState;
     state.tab = GetDlgItem(dialog, IDC_SETTINGS_TAB);
     for (int i = 0; i < SETTINGS_PAGE_COUNT; ++i) {
-        InsertTab(state.tab, i, SETTINGS_TAB_TEXTS[i]);
+        InsertTab(state.tab, i, UiText(TAB_TEXTS[i]));
         // Unicode windows: the templates' texts reach the controls as they
         // stand, not through the system's ANSI code page.
-        state.pages[i] =
-            CreateDialogParamW(appState->instance, MAKEINTRESOURCEW(PAGE_TEMPLATES[i].templateId),
-                               dialog, PAGE_TEMPLATES[i].procedure, 0);
+        state.pages[i] = CreateDialogIndirectParamW(
+            appState->instance, UiDialogTemplate(appState->instance, PAGE_TEMPLATES[i].templateId),
+            dialog, PAGE_TEMPLATES[i].procedure, 0);
         KeepJapaneseReadable(state.pages[i]);
         const RECT area = TabDisplayArea(state.tab, dialog);
         // Above the tab control, which would otherwise paint over it.
@@ -78,7 +80,7 @@ void Initialise(HWND dialog) {
     }
     settingsState = AllocateSettingsState();
     if (!settingsState) {
-        ErrorMessage(dialog, SETTINGS_NO_MEMORY);
+        ErrorMessage(dialog, UiText(IDS_NO_MEMORY));
         // No page can be made without the working copy: nothing to edit.
         Close(dialog);
         return;
@@ -145,12 +147,6 @@ INT_PTR OnNotify(LPARAM lParam) {
 
 SettingsDialogState* (*AllocateSettingsState)() = NewSettingsState;
 
-const char* const SETTINGS_NO_MEMORY = "メモリの確保に失敗しました。";
-const char* const ASPI_DLL_CHANGED = "変更したASPI32用DLLは\r\n次回起動時から有効になります。";
-const char* const SPEED_INDEX_INVALID = "転送速度の値が異常です。\r\n値を無視しました。";
-const char* const PATH_NOT_SHIFT_JIS = "選択したファイルの名前はKORVEX.INIに書き込めません。";
-const char* const SETTINGS_TAB_TEXTS[SETTINGS_PAGE_COUNT] = {"共通", "ドライブ", "メディア制御"};
-
 void SelectPage(int index, bool moveTab) {
     if (!settingsState) return;
     if (moveTab) SelectTab(settingsState->tab, index);
@@ -186,6 +182,7 @@ bool RunSettingsDialog(const CdromDevice& device) {
     // The tab and up-down classes must be there before the template's
     // controls are made.
     RegisterControlClasses(ICC_TAB_CLASSES | ICC_UPDOWN_CLASS);
-    return DialogBoxParamW(appState->instance, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr,
-                           SettingsDialogProc, reinterpret_cast<LPARAM>(&device)) != -1;
+    return DialogBoxIndirectParamW(appState->instance,
+                                   UiDialogTemplate(appState->instance, IDD_SETTINGS), nullptr,
+                                   SettingsDialogProc, reinterpret_cast<LPARAM>(&device)) != -1;
 }

@@ -38,17 +38,6 @@ extern SettingsDialogState* settingsState;
 // Makes the working copy; null when memory is short. Tests replace it.
 extern SettingsDialogState* (*AllocateSettingsState)();
 
-// Texts of the frame's and the pages' boxes.
-extern const char* const SETTINGS_NO_MEMORY;  // "メモリの確保に失敗しました。"
-extern const char* const
-    ASPI_DLL_CHANGED;  // "変更したASPI32用DLLは\r\n次回起動時から有効になります。"
-extern const char* const SPEED_INDEX_INVALID;  // "転送速度の値が異常です。\r\n値を無視しました。"
-extern const char* const
-    PATH_NOT_SHIFT_JIS;  // "選択したファイルの名前はKORVEX.INIに書き込めません。"
-
-// The tab texts, in tab order.
-extern const char* const SETTINGS_TAB_TEXTS[SETTINGS_PAGE_COUNT];  // 共通, ドライブ, メディア制御
-
 // While a retried OK waits for the table work in hand, it looks again this often.
 constexpr UINT_PTR SETTINGS_OK_RETRY_TIMER = 1;
 constexpr UINT SETTINGS_OK_RETRY_MS = 100;
@@ -75,13 +64,11 @@ void InitCommonPage(HWND page);
 void ChooseAspiDll(HWND page);
 void ApplyCommonPage(HWND page);
 
-// The icon style names, in iconType order, ended by an empty text.
-extern const char* const ICON_STYLE_NAMES[ICON_COUNT + 1];
-
-// The library choice: title and filter pairs (display text, pattern), the
-// file-name buffers' size.
-extern const char* const ASPI_CHOICE_TITLE;  // "ASPI32の選択"
-extern const char ASPI_CHOICE_FILTER[];      // double-zero ended
+// The library choice's filter: a text of parts each ended by '|' (the string
+// table's form) as the list the file dialog takes, each part ended by a zero
+// and the list by one more. False, with an empty list, when it does not fit.
+bool FilterList(const char* text, char* out, std::size_t capacity);
+// The file-name buffers' size.
 constexpr std::size_t PATH_CAPACITY = 260;
 constexpr DWORD ASPI_CHOICE_FLAGS = OFN_READONLY | OFN_HIDEREADONLY;
 

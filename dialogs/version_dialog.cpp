@@ -12,6 +12,7 @@
 #include "drive_table.h"
 #include "format_text.h"
 #include "resource_ids.h"
+#include "ui_text.h"
 #include "version_info.h"
 #include "wide_text.h"
 #include "window_services.h"
@@ -47,7 +48,7 @@ constexpr DWORD LIST_EXTENDED_STYLES =
 
 // A column table ends with an empty title. Widths in pixels.
 struct ListColumn {
-    const char* title;
+    unsigned title;  // a string id; 0 ends a list
     int width;
 };
 
@@ -61,12 +62,14 @@ enum DriveColumn {
     DRIVE_SUPPORT_SPEEDS
 };
 constexpr ListColumn DRIVE_COLUMNS[] = {
-    {"HA:ID", 50},    {"VENDOR", 70}, {"PRODUCT", 120},        {"VERSION", 60},
-    {"SPINDOWN", 70}, {"SPEED", 50},  {"SUPPORT SPEEDS", 300}, {"", 0},
+    {IDS_COLUMN_ADDRESS, 50},   {IDS_COLUMN_VENDOR, 70},
+    {IDS_COLUMN_PRODUCT, 120},  {IDS_COLUMN_VERSION, 60},
+    {IDS_COLUMN_SPIN_DOWN, 70}, {IDS_COLUMN_SPEED, 50},
+    {IDS_COLUMN_SPEEDS, 300},   {0, 0},
 };
 
 enum AspiColumn { ASPI_ITEM, ASPI_VALUE };
-constexpr ListColumn ASPI_COLUMNS[] = {{"ITEM", 170}, {"VALUE", 200}, {"", 0}};
+constexpr ListColumn ASPI_COLUMNS[] = {{IDS_COLUMN_ITEM, 170}, {IDS_COLUMN_VALUE, 200}, {0, 0}};
 
 constexpr const char* ADDRESS_FORMAT = "%02d:%02d";
 constexpr const char* FACTOR_FORMAT = "x%d";
@@ -74,22 +77,11 @@ constexpr const char* SPEED_LIST_FORMAT = "x%d ";  // each factor followed by a 
 constexpr const char* DLL_VERSION_FORMAT = "%d.%d.%d.%d (0x%08X)";
 constexpr const char* ENTRY_ITEM_FORMAT = "%s()";
 constexpr const char* NUMBER_FORMAT = "%u";  // a count far past 2^31 stays positive
-constexpr const char* SUPPORTED = "Supported";
-constexpr const char* NOT_SUPPORTED = "Not supported";
-
-constexpr const char* ITEM_MODULE = "ASPI32 Module";
-constexpr const char* ITEM_DESCRIPTION = "ASPI32 Description";
-constexpr const char* ITEM_VERSION = "ASPI32 Version";
-constexpr const char* ITEM_DLL_VERSION = "ASPI32 DLL Version";
-constexpr const char* ITEM_MAX_DRIVES = "Max support drives";
-constexpr const char* ITEM_MAX_SPEEDS = "Max support speeds";
-constexpr const char* ITEM_ERROR_COUNT = "Internal error count";
-constexpr const char* ITEM_RECORD_SIZE = "Resource structure";
 
 void InsertColumns(HWND list, const ListColumn* columns) {
     SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LIST_EXTENDED_STYLES);
-    for (int i = 0; columns[i].title[0] != '\0'; ++i) {
-        const WideText title(columns[i].title);
+    for (int i = 0; columns[i].title != 0; ++i) {
+        const WideText title(UiText(columns[i].title));
         LVCOLUMNW column = {};
         column.mask = LVCF_FMT | LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
         column.fmt = LVCFMT_LEFT;
@@ -208,9 +200,9 @@ void FillAspiList(HWND list, VersionInfo& info, const AspiBinding* library) {
     InsertColumns(list, ASPI_COLUMNS);
     const char* module = appState->aspiDll.String(0);
     if (!info.Load(module)) return;
-    AddAspiRow(list, ITEM_MODULE, module);
-    AddAspiRow(list, ITEM_DESCRIPTION, info.GetStringW(KEY_DESCRIPTION));
-    AddAspiRow(list, ITEM_VERSION, info.GetStringW(KEY_VERSION));
+    AddAspiRow(list, UiText(IDS_ITEM_MODULE), module);
+    AddAspiRow(list, UiText(IDS_ITEM_DESCRIPTION), info.GetStringW(KEY_DESCRIPTION));
+    AddAspiRow(list, UiText(IDS_ITEM_VERSION), info.GetStringW(KEY_VERSION));
 
     char text[CELL_TEXT_SIZE];
     const std::uint32_t version = library ? library->GetDllVersion() : 0;
@@ -218,7 +210,7 @@ void FillAspiList(HWND list, VersionInfo& info, const AspiBinding* library) {
     FormatText(text, sizeof text, DLL_VERSION_FORMAT, LOBYTE(LOWORD(version)),
                HIBYTE(LOWORD(version)), LOBYTE(HIWORD(version)), HIBYTE(HIWORD(version)),
                static_cast<unsigned>(version));
-    AddAspiRow(list, ITEM_DLL_VERSION, text);
+    AddAspiRow(list, UiText(IDS_ITEM_DLL_VERSION), text);
 
     const std::uint32_t entries = library ? library->GetEntryCount() : 0;
     for (std::uint32_t i = 0; i < entries; ++i) {
@@ -226,13 +218,13 @@ void FillAspiList(HWND list, VersionInfo& info, const AspiBinding* library) {
         const char* name = library->GetEntryInfo(i, found);
         if (!name) break;
         FormatText(text, sizeof text, ENTRY_ITEM_FORMAT, name);
-        AddAspiRow(list, text, found ? SUPPORTED : NOT_SUPPORTED);
+        AddAspiRow(list, text, UiText(found ? IDS_SUPPORTED : IDS_NOT_SUPPORTED));
     }
 
-    AddNumberRow(list, ITEM_MAX_DRIVES, MAX_DRIVES);
-    AddNumberRow(list, ITEM_MAX_SPEEDS, MAX_SPEEDS);
-    AddNumberRow(list, ITEM_ERROR_COUNT, appState->errorCount);
-    AddNumberRow(list, ITEM_RECORD_SIZE, static_cast<std::uint32_t>(sizeof(AppState)));
+    AddNumberRow(list, UiText(IDS_ITEM_MAX_DRIVES), MAX_DRIVES);
+    AddNumberRow(list, UiText(IDS_ITEM_MAX_SPEEDS), MAX_SPEEDS);
+    AddNumberRow(list, UiText(IDS_ITEM_ERROR_COUNT), appState->errorCount);
+    AddNumberRow(list, UiText(IDS_ITEM_RECORD_SIZE), static_cast<std::uint32_t>(sizeof(AppState)));
     info.Clear();
 }
 
@@ -295,6 +287,6 @@ void RunVersionDialog(HWND owner, const AspiBinding& library) {
     // The list views' window class; the program may open this dialog before
     // any other that needs the common controls.
     RegisterControlClasses(ICC_LISTVIEW_CLASSES);
-    DialogBoxParamW(appState->instance, MAKEINTRESOURCEW(IDD_VERSION), owner, VersionDialogProc,
-                    reinterpret_cast<LPARAM>(&library));
+    DialogBoxIndirectParamW(appState->instance, UiDialogTemplate(appState->instance, IDD_VERSION),
+                            owner, VersionDialogProc, reinterpret_cast<LPARAM>(&library));
 }

@@ -4,9 +4,7 @@
 
 #include "appstate.h"
 #include "format_text.h"
-
-const char* const RESCAN_ADAPTER_FAILED = "ホストアダプタ情報取得に失敗しました。";
-const char* const RESCAN_DEVICE_FAILED = "デバイス情報取得に失敗しました。";
+#include "ui_text.h"
 
 const char* const SPIN_DOWN_OFF = "Off";
 
@@ -79,7 +77,9 @@ public:
     RescanVisitor(AppState& state, const CdromDevice& device, RescanReport& report)
         : state_(state), device_(device), bus_(*device.bus), report_(report) {}
 
-    void AdapterFailed(std::uint8_t) override { report_.failures.push_back(RESCAN_ADAPTER_FAILED); }
+    void AdapterFailed(std::uint8_t) override {
+        report_.failures.push_back(UiText(IDS_ADAPTER_FAILED));
+    }
 
     bool Target(std::uint8_t adapter, std::uint8_t target, const HostAdapterInfo&) override {
         // A full table takes nothing more, so there is nothing left to ask.
@@ -89,7 +89,7 @@ public:
         DeviceIdentity id;
         std::memset(&id, 0, sizeof id);
         if (!bus_.InquireDevice(adapter, target, LUN, id)) {
-            report_.failures.push_back(RESCAN_DEVICE_FAILED);
+            report_.failures.push_back(UiText(IDS_DEVICE_FAILED));
             return true;
         }
 

@@ -11,10 +11,6 @@
 #include "appstate.h"
 #include "device.h"
 
-// Error box texts of a rescan.
-extern const char* const RESCAN_ADAPTER_FAILED;  // "ホストアダプタ情報取得に失敗しました。"
-extern const char* const RESCAN_DEVICE_FAILED;  // "デバイス情報取得に失敗しました。"
-
 // A device's INQUIRY texts go into the settings file, the menus and the
 // balloon: a control byte there could start a new line of KORVEX.INI (a
 // section, a key such as ASPIDLL). Bytes below 20h and 7Fh become '?';
@@ -27,7 +23,7 @@ constexpr char DEVICE_TEXT_STAND_IN = '?';
 void CopyDeviceText(char* field, std::size_t fieldSize, const char* text, std::size_t textSize);
 
 // What a rescan could not learn, in the order the walk met it: each entry is
-// the text of its error box.
+// the text of its error box, in the language in use.
 struct RescanReport {
     std::vector<const char*> failures;
 };

@@ -10,10 +10,8 @@
 #include "media_check.h"
 #include "program_objects.h"
 #include "settings.h"
+#include "ui_text.h"
 #include "window_services.h"
-
-const char* const TIMER_CREATE_FAILED = "タイマーの生成に失敗しました。";
-const char* const TIMER_UNKNOWN = "未知のタイマーイベントを検出しました。";
 
 namespace {
 
@@ -71,7 +69,7 @@ void OpenClose(HWND window, std::uint16_t x) {
     if (state.openCloseTimerId) KillTimer(window, state.openCloseTimerId);
     state.openCloseTimerId =
         SetTimer(window, cmd::OpenCloseTimerId(x), state.openCloseTimer * MS_PER_SECOND, nullptr);
-    if (!state.openCloseTimerId) ErrorMessage(window, TIMER_CREATE_FAILED);
+    if (!state.openCloseTimerId) ErrorMessage(window, UiText(IDS_TIMER_CREATE_FAILED));
 }
 
 void RunTableWork(HWND window, TableWork work) {
@@ -182,7 +180,7 @@ LRESULT OnTimer(HWND window, WPARAM id) {
         state.openCloseTimerId = 0;
         return 0;
     }
-    ErrorMessage(window, TIMER_UNKNOWN);
+    ErrorMessage(window, UiText(IDS_TIMER_UNKNOWN));
     return 0;
 }
 

@@ -14,10 +14,6 @@
 constexpr const char* BALLOON_TITLE = "ROTAVA";
 constexpr UINT BALLOON_TIMEOUT_MS = 10000;
 
-// Timer boxes, shown whatever noErrorMessage says.
-extern const char* const TIMER_CREATE_FAILED;  // "タイマーの生成に失敗しました。"
-extern const char* const TIMER_UNKNOWN;  // "未知のタイマーイベントを検出しました。"
-
 // WM_POWERBROADCAST: automatic resume from a sleep state.
 constexpr WPARAM POWER_RESUME_AUTOMATIC = 0x12;
 // WM_DEVICECHANGE events that rebuild the drive table.

@@ -7,6 +7,7 @@
 #include "main_window.h"
 #include "messages.h"
 #include "tapkey.h"
+#include "ui_text.h"
 #include "window_services.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
@@ -16,7 +17,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
         return 0;
     }
     if (!CreateAppState(instance, CstrErrorTrap)) {
-        ErrorMessage(nullptr, TEXT_NO_MEMORY);
+        ErrorMessage(nullptr, UiText(IDS_NO_MEMORY));
         return 0;
     }
     if (RegisterMainWindowClass(instance)) {

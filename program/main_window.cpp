@@ -9,14 +9,10 @@
 #include "settings.h"
 #include "settings_dialog.h"
 #include "tray_menu.h"
+#include "ui_text.h"
 #include "version_dialog.h"
 #include "wide_text.h"
 #include "window_services.h"
-
-const char* const TEXT_NO_MEMORY = "メモリの確保に失敗しました。";
-const char* const TEXT_ALREADY_RUNNING = "既に起動しています。";
-const char* const TEXT_ASPI_FAILED = "ASPI32の生成に失敗しました。";
-const char* const TEXT_TRAY_FAILED = "タスクトレイアイコンの生成に失敗しました。";
 
 static_assert(TRAY_SLOT_COUNT == ICON_COUNT, "one tray icon slot per icon style");
 
@@ -60,7 +56,7 @@ HWND CreateMainWindow(HINSTANCE instance) {
 
 bool StartUpSequence(HWND window) {
     if (!instanceMutex.Create(MAIN_WINDOW_NAME)) {
-        ConfirmMessage(window, TEXT_ALREADY_RUNNING);
+        ConfirmMessage(window, UiText(IDS_ALREADY_RUNNING));
         return false;
     }
     // The library gets the window as its client value. An empty name (no
@@ -68,12 +64,12 @@ bool StartUpSequence(HWND window) {
     const auto client = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window));
     const char* library = appState->aspiDll.String(0);
     if (!library || !aspiBus.Load(client, WideText(library).Get())) {
-        ErrorMessage(window, TEXT_ASPI_FAILED);
+        ErrorMessage(window, UiText(IDS_ASPI_FAILED));
         return false;
     }
     cdromDevice.bus = &aspiBus;
     if (!trayIcon.Create(appState->instance, window, TRAY_ICON_ID, TRAY_SLOT_COUNT)) {
-        ErrorMessage(window, TEXT_TRAY_FAILED);
+        ErrorMessage(window, UiText(IDS_TRAY_FAILED));
         return false;
     }
     trayIcon.SetCallbackMessage(WM_KORVEX_TRAY);

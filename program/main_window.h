@@ -8,13 +8,6 @@
 
 #include <cstdint>
 
-// Texts of the boxes shown by the entry point and the start-up sequence. They
-// are shown whatever the settings say: the settings are not loaded yet.
-extern const char* const TEXT_NO_MEMORY;        // "メモリの確保に失敗しました。"
-extern const char* const TEXT_ALREADY_RUNNING;  // "既に起動しています。"
-extern const char* const TEXT_ASPI_FAILED;      // "ASPI32の生成に失敗しました。"
-extern const char* const TEXT_TRAY_FAILED;  // "タスクトレイアイコンの生成に失敗しました。"
-
 // The tray icon: eight slots, one per icon style, 16 x 16 pixels; id 0 lets
 // the icon take a time-derived id.
 constexpr std::uint32_t TRAY_SLOT_COUNT = 8;

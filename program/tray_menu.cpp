@@ -10,6 +10,8 @@
 #include "media_check.h"
 #include "messages.h"
 #include "program_objects.h"
+#include "settings.h"
+#include "ui_text.h"
 #include "wide_text.h"
 #include "window_services.h"
 
@@ -19,50 +21,45 @@ constexpr std::uint8_t LUN = 0;
 
 struct FixedItem {
     WORD id;  // 0: a separator
-    const char* text;
+    WORD textId;
 };
 
 const FixedItem pausedItems[] = {
-    {ID_PAUSE, "制御の再開"},
-    {ID_VERSION_DIALOG, "バージョン情報"},
-    {0, nullptr},
-    {ID_EXIT, "プログラムの終了"},
+    {ID_PAUSE, IDS_MENU_RESUME},
+    {ID_VERSION_DIALOG, IDS_MENU_VERSION},
+    {0, 0},
+    {ID_EXIT, IDS_MENU_EXIT},
 };
 
 // The speed menu puts the settings file's two commands before the commands
 // both menus end with.
 const FixedItem settingsFileItems[] = {
-    {0, nullptr},
-    {ID_LOAD_SETTINGS, "設定の読み込み"},
-    {ID_SAVE_SETTINGS, "設定の書き込み"},
+    {0, 0},
+    {ID_LOAD_SETTINGS, IDS_MENU_LOAD},
+    {ID_SAVE_SETTINGS, IDS_MENU_SAVE},
 };
 
 const FixedItem commandItems[] = {
-    {0, nullptr},
-    {ID_RESCAN, "再スキャン"},
-    {ID_PAUSE, "制御の一時停止"},
-    {ID_SETTINGS_DIALOG, "設定画面"},
-    {ID_VERSION_DIALOG, "バージョン情報"},
-    {0, nullptr},
-    {ID_EXIT, "プログラムの終了"},
+    {0, 0},
+    {ID_RESCAN, IDS_MENU_RESCAN},
+    {ID_PAUSE, IDS_MENU_PAUSE},
+    {ID_SETTINGS_DIALOG, IDS_MENU_SETTINGS},
+    {ID_VERSION_DIALOG, IDS_MENU_VERSION},
+    {0, 0},
+    {ID_EXIT, IDS_MENU_EXIT},
 };
 
 template <std::size_t N>
 void AppendFixedItems(HMENU menu, const FixedItem (&items)[N]) {
     for (const FixedItem& item : items) {
         if (item.id)
-            AppendMenuW(menu, MF_STRING, item.id, WideText(item.text));
+            AppendMenuW(menu, MF_STRING, item.id, WideText(UiText(item.textId)));
         else
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     }
 }
 
 UINT Grayed(bool grayed) { return grayed ? MF_GRAYED : MF_ENABLED; }
-
-const char* TextOf(CSTR& text) {
-    const char* s = text.String(0);
-    return s ? s : "";
-}
 
 // A device's product text as a menu shows it: blanks at the end trimmed,
 // control bytes replaced, and '&' doubled so that it is not taken for the
@@ -84,7 +81,7 @@ class MediaMenuVisitor : public BusVisitor {
 public:
     MediaMenuVisitor(HWND window, HMENU menu) : window_(window), menu_(menu) {}
 
-    void AdapterFailed(std::uint8_t) override { Failure(RESCAN_ADAPTER_FAILED); }
+    void AdapterFailed(std::uint8_t) override { Failure(UiText(IDS_ADAPTER_FAILED)); }
 
     bool Target(std::uint8_t adapter, std::uint8_t target, const HostAdapterInfo&) override {
         int type = -1;
@@ -92,7 +89,7 @@ public:
         std::memset(&id, 0, sizeof id);
         switch (CheckMediaDevice(aspiBus, adapter, target, LUN, &type, &id)) {
         case MediaDeviceCheck::NotMedia: return true;
-        case MediaDeviceCheck::InquiryFailed: Failure(RESCAN_DEVICE_FAILED); return true;
+        case MediaDeviceCheck::InquiryFailed: Failure(UiText(IDS_DEVICE_FAILED)); return true;
         case MediaDeviceCheck::Eligible: break;
         }
         HMENU sub = CreatePopupMenu();
@@ -125,24 +122,25 @@ private:
 
         if (type == DEVTYPE_CDROM) {
             AppendMenuW(sub, MF_STRING | Grayed(blocked) | off, id(cmd::EJECT_BASE),
-                        WideText(TextOf(state.menuOpen)));
+                        WideText(MediaItemText(state.menuOpen, IDS_MENU_OPEN)));
             AppendMenuW(sub, MF_STRING | Grayed(blocked) | off, id(cmd::LOAD_BASE),
-                        WideText(TextOf(state.menuClose)));
+                        WideText(MediaItemText(state.menuClose, IDS_MENU_CLOSE)));
             if (state.useOpenClose)
                 AppendMenuW(sub, MF_STRING | Grayed(blocked || state.openCloseTimerId != 0) | off,
-                            id(cmd::OPEN_CLOSE_BASE), WideText(TextOf(state.menuOpenClose)));
+                            id(cmd::OPEN_CLOSE_BASE),
+                            WideText(MediaItemText(state.menuOpenClose, IDS_MENU_OPEN_CLOSE)));
         } else {
             AppendMenuW(sub, MF_STRING | Grayed(blocked) | off, id(cmd::EJECT_BASE),
-                        WideText(TextOf(state.menuEject)));
+                        WideText(MediaItemText(state.menuEject, IDS_MENU_EJECT)));
         }
         if (canLock) {
             AppendMenuW(sub, MF_SEPARATOR, 0, nullptr);
             if (locked)
                 AppendMenuW(sub, MF_STRING | Grayed(!ready) | off, id(cmd::UNLOCK_BASE),
-                            WideText(TextOf(state.menuUnlock)));
+                            WideText(MediaItemText(state.menuUnlock, IDS_MENU_UNLOCK)));
             else
                 AppendMenuW(sub, MF_STRING | Grayed(!ready) | off, id(cmd::LOCK_BASE),
-                            WideText(TextOf(state.menuLock)));
+                            WideText(MediaItemText(state.menuLock, IDS_MENU_LOCK)));
         }
     }
 
@@ -223,7 +221,7 @@ void OnHover(HWND window) {
     if (state.balloonTimerId)
         ShowStatusBalloon(window, false);
     else
-        ErrorMessage(window, TIMER_CREATE_FAILED);
+        ErrorMessage(window, UiText(IDS_TIMER_CREATE_FAILED));
 }
 
 }  // namespace
@@ -243,7 +241,7 @@ void AppendSpeedMenuItems(HWND, HMENU menu) {
         if (speedCount == 0) {
             // Not left out: the user sees that this drive takes no speed.
             char item[2 * DRIVE_TEXT_SIZE + 32];
-            FormatText(item, sizeof item, "%s\t%s", text, SPEED_NOT_SETTABLE);
+            FormatText(item, sizeof item, "%s\t%s", text, UiText(IDS_SPEED_NOT_SETTABLE));
             AppendMenuW(menu, MF_STRING | MF_GRAYED, 0, WideText(item));
             continue;
         }

@@ -23,5 +23,4 @@ void AppendMediaMenuItems(HWND window, HMENU menu);
 // One line of a drive's speed sub-menu: the speed in KB/s and its x-factor.
 constexpr const char* SPEED_ITEM_FORMAT = "%4d KB/S (x%d)";
 // A drive whose speed cannot be set is listed grayed, its product followed by
-// a tab and this note.
-constexpr const char* SPEED_NOT_SETTABLE = "速度は設定できません";
+// a tab and the note IDS_SPEED_NOT_SETTABLE.

@@ -1,13 +1,10 @@
 #include "window_services.h"
 
 #include "appstate.h"
+#include "ui_text.h"
 #include "wide_text.h"
 
 namespace {
-
-constexpr const char* ERROR_CAPTION = "エラー情報";
-constexpr const char* CONFIRM_CAPTION = "確認情報";
-constexpr const char* CSTR_ERROR_TEXT = "CSTRクラスでエラーが発生しました。";
 
 // GetVersion: low byte major, next byte minor, high bit set on the 9x family.
 constexpr DWORD VERSION_9X_BIT = 0x80000000u;
@@ -15,11 +12,12 @@ constexpr DWORD VERSION_9X_BIT = 0x80000000u;
 }  // namespace
 
 int ErrorMessage(HWND owner, const char* text) {
-    return MessageBoxW(owner, WideText(text), WideText(ERROR_CAPTION), MB_FORM_ERROR);
+    return MessageBoxW(owner, WideText(text), WideText(UiText(IDS_ERROR_CAPTION)), MB_FORM_ERROR);
 }
 
 int ConfirmMessage(HWND owner, const char* text) {
-    return MessageBoxW(owner, WideText(text), WideText(CONFIRM_CAPTION), MB_FORM_CONFIRM);
+    return MessageBoxW(owner, WideText(text), WideText(UiText(IDS_CONFIRM_CAPTION)),
+                       MB_FORM_CONFIRM);
 }
 
 // Without a state record there is no setting to silence the box: a report
@@ -29,7 +27,7 @@ void ShowErrorBox(HWND owner, const char* text) {
     ErrorMessage(owner, text);
 }
 
-void CstrErrorTrap() { ErrorMessage(nullptr, CSTR_ERROR_TEXT); }
+void CstrErrorTrap() { ErrorMessage(nullptr, UiText(IDS_CSTR_ERROR)); }
 
 void TellSaveOutcome(HWND owner, SaveOutcome outcome) {
     // A save that no file took is never passed over in silence: the user

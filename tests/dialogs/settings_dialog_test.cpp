@@ -19,6 +19,7 @@
 #include "sjis_text.h"
 #include "settings.h"
 #include "table_work.h"
+#include "test_language.h"
 #include "tray_menu.h"
 #include "version_dialog.h"
 
@@ -819,7 +820,8 @@ TEST_F(SettingsDialogTest, OkWhileTheFileCannotBeReadStillSetsTheDrives) {
     EXPECT_EQ(2822, appState->drives[0].currentSpeed);
     EXPECT_EQ("2822 KB/S (x16)", CheckedSpeed());
     ASSERT_EQ(1u, boxes->Count());
-    EXPECT_EQ(SETTINGS_NOT_SAVED, boxes->Boxes()[0].text);
+    EXPECT_EQ(testsupport::Say("設定ファイルを読み込めなかったため、設定を書き込みませんでした。"),
+              boxes->Boxes()[0].text);
     EXPECT_EQ("[COMMON]\r\nASPIDLL=WNASPI32.DLL\r\n", ReadSettingsFile());
 }
 

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "settings_store.h"
+#include "test_language.h"
 
 namespace drivetest {
 
@@ -120,6 +121,7 @@ void DriveFixture::SetUp() {
     WriteFileBytes(StoreCopyPath(), "(none)");
     ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
     ASSERT_NE(nullptr, appState);
+    testsupport::ApplyTestLanguage();
     boxes.reset(new testsupport::MessageBoxRecorder());
     ASSERT_TRUE(boxes->Installed());
 }

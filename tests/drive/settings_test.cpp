@@ -244,7 +244,8 @@ TEST_F(Settings, AFileThatCannotBeReadIsNeitherTakenAsDefaultsNorOverwritten) {
     CloseHandle(held);
     EXPECT_EQ(file, ReadSettingsFile());
     ASSERT_EQ(1u, boxes->Count());
-    EXPECT_EQ(SETTINGS_NOT_SAVED, boxes->Boxes()[0].text);
+    EXPECT_EQ("設定ファイルを読み込めなかったため、設定を書き込みませんでした。",
+              boxes->Boxes()[0].text);
     EXPECT_EQ("エラー情報", boxes->Boxes()[0].caption);
     EXPECT_EQ(static_cast<UINT>(MB_TOPMOST | MB_SETFOREGROUND | MB_ICONERROR),
               boxes->Boxes()[0].style);
@@ -645,7 +646,8 @@ TEST_F(SettingsStore, ASaveNoFileTakesIsToldAndChangesNothing) {
         KnownState(*appState);
         SaveSettings();
         ASSERT_EQ(1u, boxes->Count());
-        EXPECT_EQ(SETTINGS_NOT_WRITTEN, boxes->Boxes()[0].text);
+        EXPECT_EQ("設定ファイル KORVEX.INI に書き込めなかったため、設定を保存できませんでした。",
+                  boxes->Boxes()[0].text);
         EXPECT_EQ("設定ファイル KORVEX.INI に書き込めなかったため、設定を保存できませんでした。",
                   boxes->Boxes()[0].text);
         EXPECT_EQ("エラー情報", boxes->Boxes()[0].caption);

@@ -55,12 +55,9 @@ TEST(FormatText, EndsEveryTextWithAZeroAndTellsWhatDidNotFit) {
         int result;
         const char* text;
     } cases[] = {
-        {Format(6, "%s", "abcde"), 5, "abcde"},
-        {Format(6, "%s", "abcdef"), -1, "abcde"},
-        {Format(6, "%d", 1234567), -1, "12345"},
-        {Format(1, "%s", ""), 0, ""},
-        {Format(1, "%s", "a"), -1, ""},
-        {Format(64, "%s", ""), 0, ""},
+        {Format(6, "%s", "abcde"), 5, "abcde"},  {Format(6, "%s", "abcdef"), -1, "abcde"},
+        {Format(6, "%d", 1234567), -1, "12345"}, {Format(1, "%s", ""), 0, ""},
+        {Format(1, "%s", "a"), -1, ""},          {Format(64, "%s", ""), 0, ""},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.got.text, c.text);
