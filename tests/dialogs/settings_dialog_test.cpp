@@ -21,6 +21,7 @@
 #include "table_work.h"
 #include "test_language.h"
 #include "tray_menu.h"
+#include "ui_text.h"
 #include "version_dialog.h"
 
 using drivetest::Cdbs;
@@ -29,6 +30,9 @@ using drivetest::ReadSettingsFile;
 using drivetest::StateOf;
 
 namespace {
+
+using testsupport::Say;
+using testsupport::SayCaption;
 
 // Drives at table positions 0, 1 and 2: the middle one has no speed list
 // (see Start).
@@ -129,10 +133,13 @@ protected:
         sim->ClearLog();
     }
 
+    // Modeless, from the template of the language in use, as the program
+    // picks it.
     HWND Open() {
+        const HINSTANCE module = GetModuleHandleW(nullptr);
         dialog =
-            CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_SETTINGS), nullptr,
-                               SettingsDialogProc, reinterpret_cast<LPARAM>(&cdromDevice));
+            CreateDialogIndirectParamW(module, UiDialogTemplate(module, IDD_SETTINGS), nullptr,
+                                       SettingsDialogProc, reinterpret_cast<LPARAM>(&cdromDevice));
         return dialog;
     }
     HWND Page(int index) const { return settingsState->pages[index]; }
@@ -185,10 +192,10 @@ TEST_F(SettingsDialogTest, FrameTabsPagesIconAndPlace) {
         appState->iconType = style;
         ASSERT_NE(nullptr, Open());
         EXPECT_EQ(dialog, appState->settingsDialog);
-        EXPECT_EQ("設定画面", Text(dialog));
-        EXPECT_EQ("設 定", Text(GetDlgItem(dialog, IDOK)));
-        EXPECT_EQ("中 止", Text(GetDlgItem(dialog, IDCANCEL)));
-        EXPECT_EQ("バージョン情報", Text(GetDlgItem(dialog, IDC_SETTINGS_VERSION)));
+        EXPECT_EQ(SayCaption("設定画面"), Text(dialog));
+        EXPECT_EQ(Say("設 定"), Text(GetDlgItem(dialog, IDOK)));
+        EXPECT_EQ(Say("中 止"), Text(GetDlgItem(dialog, IDCANCEL)));
+        EXPECT_EQ(Say("バージョン情報"), Text(GetDlgItem(dialog, IDC_SETTINGS_VERSION)));
         EXPECT_EQ(GetDlgItem(dialog, IDOK), GetFocus());
         const LRESULT icon =
             reinterpret_cast<LRESULT>(style < ICON_COUNT ? appState->icons[style] : nullptr);
@@ -212,7 +219,7 @@ TEST_F(SettingsDialogTest, FrameTabsPagesIconAndPlace) {
             item.pszText = text;
             item.cchTextMax = 32;
             SendMessageW(settingsState->tab, TCM_GETITEMW, i, reinterpret_cast<LPARAM>(&item));
-            EXPECT_EQ(tabs[i], testsupport::Sjis(text));
+            EXPECT_EQ(Say(tabs[i]), testsupport::Sjis(text));
             EXPECT_EQ(dialog, GetParent(Page(i)));
             EXPECT_TRUE(GetWindowLongA(Page(i), GWL_STYLE) & WS_CHILD);
             EXPECT_TRUE(GetWindowLongA(Page(i), GWL_EXSTYLE) & WS_EX_CONTROLPARENT);
@@ -331,9 +338,10 @@ TEST_F(SettingsDialogTest, OkWithoutChangesRewritesTheFileAndSetsTheDrivesAgain)
 
 TEST_F(SettingsDialogTest, CommonPageShowsTheSettingsAndTheEightStyles) {
     Start();
-    const std::vector<std::string> styles = {
-        "メディア 標準", "メディア カラフル", "メディア シンプル", "メディア モノクロ",
-        "ドライブ 標準", "ドライブ カラフル", "ドライブ シンプル", "ドライブ モノクロ"};
+    const std::vector<std::string> styles = {Say("メディア 標準"),     Say("メディア カラフル"),
+                                             Say("メディア シンプル"), Say("メディア モノクロ"),
+                                             Say("ドライブ 標準"),     Say("ドライブ カラフル"),
+                                             Say("ドライブ シンプル"), Say("ドライブ モノクロ")};
     const int ids[] = {IDC_UPDATE, IDC_SWAP_MENU, IDC_BALLOON_ALL, IDC_BALLOON_AUTO,
                        IDC_NO_ERROR_MESSAGE};
     const char* texts[] = {"休止状態から復帰したら再設定する", "メニュー表示を左右入れ替える",
@@ -352,7 +360,7 @@ TEST_F(SettingsDialogTest, CommonPageShowsTheSettingsAndTheEightStyles) {
         ASSERT_NE(nullptr, Open());
         const std::int32_t values[] = {c.update, c.swap, c.all, c.automatic, c.quiet};
         for (int i = 0; i < 5; ++i) {
-            EXPECT_EQ(texts[i], Text(Item(PAGE_COMMON, ids[i])));
+            EXPECT_EQ(Say(texts[i]), Text(Item(PAGE_COMMON, ids[i])));
             EXPECT_EQ(values[i] != 0, Checked(PAGE_COMMON, ids[i])) << ids[i];
         }
         EXPECT_EQ(styles, ListTexts(Item(PAGE_COMMON, IDC_ICON_TYPE)));
@@ -399,12 +407,12 @@ TEST_F(SettingsDialogTest, LibraryChoice) {
         Click(PAGE_COMMON, IDC_ASPI_DLL);
         ASSERT_TRUE(fileDialog.called);
         EXPECT_EQ(Page(PAGE_COMMON), fileDialog.owner);
-        EXPECT_EQ("ASPI32の選択", fileDialog.title);
+        EXPECT_EQ(Say("ASPI32の選択"), fileDialog.title);
         std::string filter;
         for (const char* part :
              {"ダイナミックリンクライブラリ", "*.DLL", "Adaptec社製", "WNASPI32.DLL", "Nero社製",
               "NEROASPI.DLL", "NexiTech社製", "WNASPINT.DLL", "全てのファイル", "*.*", ""})
-            filter += std::string(part) + '\0';
+            filter += Say(part) + '\0';
         EXPECT_EQ(filter, fileDialog.filter);
         EXPECT_EQ(1u, fileDialog.filterIndex);
         EXPECT_EQ(system, fileDialog.initialFolder);
@@ -421,8 +429,8 @@ TEST_F(SettingsDialogTest, LibraryChoice) {
         if (c.notice) {
             const auto& box = boxes->Boxes()[0];
             EXPECT_EQ(dialog, box.owner);  // the page's top-level window
-            EXPECT_EQ("確認情報", box.caption);
-            EXPECT_EQ("変更したASPI32用DLLは\r\n次回起動時から有効になります。", box.text);
+            EXPECT_EQ(Say("確認情報"), box.caption);
+            EXPECT_EQ(Say("変更したASPI32用DLLは\r\n次回起動時から有効になります。"), box.text);
             EXPECT_EQ(UINT(MB_ICONINFORMATION | MB_SETFOREGROUND | MB_TOPMOST), box.style);
             EXPECT_NE(std::string::npos, ReadSettingsFile().find("ASPIDLL=" + c.result + "\r\n"));
         }
@@ -452,8 +460,8 @@ TEST_F(SettingsDialogTest, LibraryChoiceInShiftJis) {
     ASSERT_NE(nullptr, Open());
     Click(PAGE_COMMON, IDC_ASPI_DLL);
     ASSERT_EQ(1u, boxes->Count());
-    EXPECT_EQ("選択したファイルの名前はKORVEX.INIに書き込めません。", boxes->Boxes()[0].text);
-    EXPECT_EQ("エラー情報", boxes->Boxes()[0].caption);
+    EXPECT_EQ(Say("選択したファイルの名前はKORVEX.INIに書き込めません。"), boxes->Boxes()[0].text);
+    EXPECT_EQ(Say("エラー情報"), boxes->Boxes()[0].caption);
     EXPECT_EQ(dialog, boxes->Boxes()[0].owner);  // the page's top-level window
     EXPECT_EQ("C:\\表示\\NEROASPI.DLL", Text(Item(PAGE_COMMON, IDC_ASPI_DLL)));
     Command(IDOK);
@@ -620,8 +628,8 @@ TEST_F(SettingsDialogTest, AnUnsetSpeedIsReportedAndLeftAtOk) {
     appState->noErrorMessage = 1;            // not a box the setting silences
     Command(IDOK);
     ASSERT_EQ(1u, boxes->Count());
-    EXPECT_EQ("転送速度の値が異常です。\r\n値を無視しました。", boxes->Boxes()[0].text);
-    EXPECT_EQ("エラー情報", boxes->Boxes()[0].caption);
+    EXPECT_EQ(Say("転送速度の値が異常です。\r\n値を無視しました。"), boxes->Boxes()[0].text);
+    EXPECT_EQ(Say("エラー情報"), boxes->Boxes()[0].caption);
     EXPECT_EQ(dialog, boxes->Boxes()[0].owner);
     EXPECT_EQ(UINT(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST), boxes->Boxes()[0].style);
     EXPECT_EQ(4, appState->drives[0].spinDown);  // the rest of OK goes on
@@ -663,8 +671,8 @@ TEST_F(SettingsDialogTest, MediaPageEnablingFollowsItsBoxes) {
     appState->mediaControl = 1;
     appState->useOpenClose = 0;
     ASSERT_NE(nullptr, Open());
-    EXPECT_EQ("トレイを開けてから", Text(Item(PAGE_MEDIA, IDC_OPEN_CLOSE_BEFORE)));
-    EXPECT_EQ("秒後に閉じる", Text(Item(PAGE_MEDIA, IDC_OPEN_CLOSE_AFTER)));
+    EXPECT_EQ(Say("トレイを開けてから"), Text(Item(PAGE_MEDIA, IDC_OPEN_CLOSE_BEFORE)));
+    EXPECT_EQ(Say("秒後に閉じる"), Text(Item(PAGE_MEDIA, IDC_OPEN_CLOSE_AFTER)));
     Click(PAGE_MEDIA, IDC_USE_OPEN_CLOSE);
     EXPECT_EQ("111 1111", enabled());
     Click(PAGE_MEDIA, IDC_MEDIA_CONTROL);
@@ -721,7 +729,7 @@ TEST_F(SettingsDialogTest, VersionButtonRunsTheVersionDialogOverItAndReturns) {
         SendMessageA(GetDlgItem(dialog, IDC_SETTINGS_VERSION), BM_CLICK, 0, 0);
         // The recorder answered the modal dialog it took for a box.
         ASSERT_EQ(1u, boxes->Count()) << round;
-        EXPECT_EQ("バージョン情報", boxes->Boxes()[0].caption);
+        EXPECT_EQ(SayCaption("バージョン情報"), boxes->Boxes()[0].caption);
         EXPECT_EQ(dialog, boxes->Boxes()[0].owner);
         EXPECT_EQ(nullptr, appState->versionDialog);
         EXPECT_EQ(dialog, appState->settingsDialog);
@@ -739,8 +747,8 @@ TEST_F(SettingsDialogTest, WithoutAWorkingCopyItReportsAndEnds) {
     AllocateSettingsState = NoMemory;
     ASSERT_NE(nullptr, Open());
     ASSERT_EQ(1u, boxes->Count());
-    EXPECT_EQ("メモリの確保に失敗しました。", boxes->Boxes()[0].text);
-    EXPECT_EQ("エラー情報", boxes->Boxes()[0].caption);
+    EXPECT_EQ(Say("メモリの確保に失敗しました。"), boxes->Boxes()[0].text);
+    EXPECT_EQ(Say("エラー情報"), boxes->Boxes()[0].caption);
     EXPECT_EQ(dialog, boxes->Boxes()[0].owner);
     EXPECT_EQ(UINT(MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST), boxes->Boxes()[0].style);
     EXPECT_EQ(nullptr, appState->settingsDialog);
@@ -820,7 +828,7 @@ TEST_F(SettingsDialogTest, OkWhileTheFileCannotBeReadStillSetsTheDrives) {
     EXPECT_EQ(2822, appState->drives[0].currentSpeed);
     EXPECT_EQ("2822 KB/S (x16)", CheckedSpeed());
     ASSERT_EQ(1u, boxes->Count());
-    EXPECT_EQ(testsupport::Say("設定ファイルを読み込めなかったため、設定を書き込みませんでした。"),
+    EXPECT_EQ(Say("設定ファイルを読み込めなかったため、設定を書き込みませんでした。"),
               boxes->Boxes()[0].text);
     EXPECT_EQ("[COMMON]\r\nASPIDLL=WNASPI32.DLL\r\n", ReadSettingsFile());
 }
@@ -872,8 +880,18 @@ TEST_F(SettingsDialogTest, AFaceThatShowsJapanese) {
     std::vector<HWND> controls;
     EnumChildWindows(page, CollectChild, reinterpret_cast<LPARAM>(&controls));
     ASSERT_FALSE(controls.empty());
-    // The template's face shows Japanese here: the page keeps its font.
     const HFONT template_font = FontOf(page);
+    if (testsupport::ExpectEnglish()) {
+        // The English template's face is left as it is: its texts need no
+        // Japanese.
+        KeepJapaneseReadable(page);
+        EXPECT_EQ(template_font, FontOf(page));
+        DestroyWindow(dialog);
+        DeleteObject(japanese);
+        DeleteObject(latin);
+        return;
+    }
+    // The template's face shows Japanese here: the page keeps its font.
     EXPECT_TRUE(FontShowsJapanese(template_font));
     KeepJapaneseReadable(page);
     EXPECT_EQ(template_font, FontOf(page));

@@ -13,16 +13,19 @@
 #include <vector>
 
 #include "sjis_text.h"
+#include "test_language.h"
 #include "appstate.h"
 #include "drive_fixture.h"
 #include "drive_table.h"
 #include "program_objects.h"
 #include "resource_ids.h"
+#include "ui_text.h"
 
 namespace {
 
 using Rows = std::vector<std::vector<std::string>>;
 using simtest::Library;
+using testsupport::Say;
 
 struct Column {
     std::string title;
@@ -33,9 +36,9 @@ struct Column {
 };
 
 const std::vector<Column> kDriveColumns = {
-    {"HA:ID", 50},    {"VENDOR", 70}, {"PRODUCT", 120},       {"VERSION", 60},
-    {"SPINDOWN", 70}, {"SPEED", 50},  {"SUPPORT SPEEDS", 300}};
-const std::vector<Column> kAspiColumns = {{"ITEM", 170}, {"VALUE", 200}};
+    {Say("HA:ID"), 50},    {Say("VENDOR"), 70}, {Say("PRODUCT"), 120},       {Say("VERSION"), 60},
+    {Say("SPINDOWN"), 70}, {Say("SPEED"), 50},  {Say("SUPPORT SPEEDS"), 300}};
+const std::vector<Column> kAspiColumns = {{Say("ITEM"), 170}, {Say("VALUE"), 200}};
 
 const std::vector<std::string> kEntries = {
     "GetASPI32SupportInfo()", "SendASPI32Command()",      "GetASPI32Buffer()",
@@ -133,8 +136,9 @@ protected:
     }
 
     HWND Open() {
-        dialog = CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDD_VERSION),
-                                    nullptr, VersionDialogProc, reinterpret_cast<LPARAM>(&aspiBus));
+        const HINSTANCE module = GetModuleHandleW(nullptr);
+        dialog = CreateDialogIndirectParamW(module, UiDialogTemplate(module, IDD_VERSION), nullptr,
+                                            VersionDialogProc, reinterpret_cast<LPARAM>(&aspiBus));
         return dialog;
     }
 
@@ -143,13 +147,13 @@ protected:
 
     // The rows of a readable library, from its DLL version row on.
     Rows FiguresAfterEntries(const std::vector<bool>& supported, const std::string& dllVersion) {
-        Rows rows = {{"ASPI32 DLL Version", dllVersion}};
+        Rows rows = {{Say("ASPI32 DLL Version"), dllVersion}};
         for (std::size_t i = 0; i < kEntries.size(); ++i)
-            rows.push_back({kEntries[i], supported[i] ? "Supported" : "Not supported"});
-        rows.push_back({"Max support drives", "64"});
-        rows.push_back({"Max support speeds", "32"});
-        rows.push_back({"Internal error count", std::to_string(appState->errorCount)});
-        rows.push_back({"Resource structure", std::to_string(sizeof(AppState))});
+            rows.push_back({kEntries[i], supported[i] ? Say("Supported") : Say("Not supported")});
+        rows.push_back({Say("Max support drives"), "64"});
+        rows.push_back({Say("Max support speeds"), "32"});
+        rows.push_back({Say("Internal error count"), std::to_string(appState->errorCount)});
+        rows.push_back({Say("Resource structure"), std::to_string(sizeof(AppState))});
         return rows;
     }
 
@@ -161,11 +165,11 @@ TEST_F(VersionDialogTest, ShowsTheProgramsTitleLinesInTheirFonts) {
     ASSERT_NE(nullptr, Open());
     EXPECT_EQ(dialog, appState->versionDialog);
 
-    EXPECT_EQ("バージョン情報", testsupport::WindowText(dialog));
+    EXPECT_EQ(testsupport::SayCaption("バージョン情報"), testsupport::WindowText(dialog));
     EXPECT_EQ("korvex CD-ROM Drive Controller", ItemText(dialog, IDC_VERSION_TITLE));
     EXPECT_EQ("Version 1.0.0", ItemText(dialog, IDC_VERSION_NUMBER));
     EXPECT_EQ("Copyright (C) 2026 the korvex authors", ItemText(dialog, IDC_VERSION_COPYRIGHT));
-    EXPECT_EQ("確 認", ItemText(dialog, IDOK));
+    EXPECT_EQ(Say("確 認"), ItemText(dialog, IDOK));
 
     // Font A on the description, font B on the two lines under it.
     ASSERT_NE(nullptr, versionTitleFont.handle);
@@ -290,9 +294,9 @@ TEST_F(VersionDialogTest, FullLibraryRowsWithItsDllVersionBytes) {
     UseLibrary("simaspi.dll", Library("simaspi.dll"), "[bus]\ndll_version=0x04030201\n");
     appState->errorCount = 7;
     ASSERT_NE(nullptr, Open());
-    Rows expected = {{"ASPI32 Module", Library("simaspi.dll")},
-                     {"ASPI32 Description", kSimDescription},
-                     {"ASPI32 Version", "1.0.0"}};
+    Rows expected = {{Say("ASPI32 Module"), Library("simaspi.dll")},
+                     {Say("ASPI32 Description"), kSimDescription},
+                     {Say("ASPI32 Version"), "1.0.0"}};
     for (auto& row : FiguresAfterEntries(std::vector<bool>(9, true), "1.2.3.4 (0x04030201)"))
         expected.push_back(row);
     EXPECT_EQ(expected, AspiRows());
@@ -304,9 +308,9 @@ TEST_F(VersionDialogTest, MinimalLibraryOffersTwoEntriesAndNoDllVersion) {
     appState->errorCount = 4294967295u;
     ASSERT_NE(nullptr, Open());
     // Named bare, the file is found beside the program.
-    Rows expected = {{"ASPI32 Module", "simaspi_min.dll"},
-                     {"ASPI32 Description", kSimDescription},
-                     {"ASPI32 Version", "1.0.0"}};
+    Rows expected = {{Say("ASPI32 Module"), "simaspi_min.dll"},
+                     {Say("ASPI32 Description"), kSimDescription},
+                     {Say("ASPI32 Version"), "1.0.0"}};
     std::vector<bool> supported(9, false);
     supported[0] = supported[1] = true;
     for (auto& row : FiguresAfterEntries(supported, "0.0.0.0 (0x00000000)"))
@@ -318,7 +322,7 @@ TEST_F(VersionDialogTest, MinimalLibraryOffersTwoEntriesAndNoDllVersion) {
 TEST_F(VersionDialogTest, HighBytesOfTheDllVersionShowUnsigned) {
     UseLibrary("simaspi.dll", Library("simaspi.dll"), "[bus]\ndll_version=0xFFFE8001\n");
     ASSERT_NE(nullptr, Open());
-    EXPECT_EQ((std::vector<std::string>{"ASPI32 DLL Version", "1.128.254.255 (0xFFFE8001)"}),
+    EXPECT_EQ((std::vector<std::string>{Say("ASPI32 DLL Version"), "1.128.254.255 (0xFFFE8001)"}),
               AspiRows().at(3));
 }
 
@@ -328,11 +332,11 @@ TEST_F(VersionDialogTest, EmptyOrMissingStringsShowAsNullAndError) {
     ASSERT_NE(nullptr, Open());
     const Rows rows = AspiRows();
     ASSERT_EQ(17u, rows.size());
-    EXPECT_EQ((Rows{{"ASPI32 Module", Library("vi_strings.dll")},
-                    {"ASPI32 Description", "(null)"},
-                    {"ASPI32 Version", "(error)"}}),
+    EXPECT_EQ((Rows{{Say("ASPI32 Module"), Library("vi_strings.dll")},
+                    {Say("ASPI32 Description"), "(null)"},
+                    {Say("ASPI32 Version"), "(error)"}}),
               Rows(rows.begin(), rows.begin() + 3));
-    EXPECT_EQ("Supported", rows[4 + 8][1]);
+    EXPECT_EQ(Say("Supported"), rows[4 + 8][1]);
 }
 
 TEST_F(VersionDialogTest, UnreadableLibrariesGiveNoRowsAtAll) {

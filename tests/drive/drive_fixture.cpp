@@ -27,7 +27,39 @@ std::string ReadFileBytes(const std::string& path) {
     return s.str();
 }
 
-std::string ReadSettingsFile() { return ReadFileBytes(SettingsPath()); }
+namespace {
+
+// A run that sets the language by the Language key has the key in every
+// settings file a test writes, and what a test reads back is shown without
+// it: so the program reads the key from its file as it would from a user's.
+std::string LanguageLine() {
+    const std::string name = testsupport::ForcedLanguageName();
+    return name.empty() ? "" : "Language=" + name + "\r\n";
+}
+
+std::string WithLanguageKey(std::string bytes) {
+    const std::string line = LanguageLine();
+    if (line.empty()) return bytes;
+    if (bytes == "(none)") return "[COMMON]\r\n" + line;
+    // Under the section's line, whichever line end the test wrote.
+    std::size_t common = bytes.find("[COMMON]");
+    if (common == std::string::npos) return "[COMMON]\r\n" + line + bytes;
+    common = bytes.find('\n', common);
+    if (common == std::string::npos) return bytes + "\r\n" + line;
+    return bytes.insert(common + 1, line);
+}
+
+std::string WithoutLanguageKey(std::string bytes) {
+    const std::string line = LanguageLine();
+    if (line.empty()) return bytes;
+    const std::size_t at = bytes.find(line);
+    if (at != std::string::npos) bytes.erase(at, line.size());
+    return bytes == "[COMMON]\r\n" ? "(none)" : bytes;
+}
+
+}  // namespace
+
+std::string ReadSettingsFile() { return WithoutLanguageKey(ReadFileBytes(SettingsPath())); }
 
 namespace {
 
@@ -92,7 +124,9 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     WritePrivateProfileStringA(nullptr, nullptr, nullptr, path.c_str());
 }
 
-void WriteSettingsFile(const std::string& bytes) { WriteFileBytes(SettingsPath(), bytes); }
+void WriteSettingsFile(const std::string& bytes) {
+    WriteFileBytes(SettingsPath(), WithLanguageKey(bytes));
+}
 
 std::string StateOf(const simtest::SimBus& sim, const std::string& address,
                     const std::string& key) {
@@ -121,7 +155,6 @@ void DriveFixture::SetUp() {
     WriteFileBytes(StoreCopyPath(), "(none)");
     ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
     ASSERT_NE(nullptr, appState);
-    testsupport::ApplyTestLanguage();
     boxes.reset(new testsupport::MessageBoxRecorder());
     ASSERT_TRUE(boxes->Installed());
 }

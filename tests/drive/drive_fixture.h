@@ -23,11 +23,13 @@ namespace drivetest {
 std::string SettingsPath();
 // The per-user copy of the 64-bit build, under %LOCALAPPDATA%\VirtualStore.
 std::string StoreCopyPath();
-// The file's bytes, or "(none)" when it does not exist.
+// The file's bytes, or "(none)" when it does not exist. In a run that sets
+// the language by its key, without the key's line.
 std::string ReadSettingsFile();
 std::string ReadFileBytes(const std::string& path);
 // Replaces the file with these bytes (no file for "(none)") and makes the
-// profile functions read it afresh. A read-only file is replaced too.
+// profile functions read it afresh. A read-only file is replaced too. In a
+// run that sets the language by its key, the file has the key as well.
 void WriteSettingsFile(const std::string& bytes);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 // Makes the file one that this user may not write (any writer is refused

@@ -11,6 +11,7 @@
 #include "command_ids.h"
 #include "events_fixture.h"
 #include "settings.h"
+#include "test_language.h"
 #include "tray_menu.h"
 
 using Lines = std::vector<std::string>;
@@ -216,12 +217,12 @@ TEST_F(DriveProfiles, EachProfileAsKorvexDrivesIt) {
         const DriveEntry& drive = appState->drives[0];
         EXPECT_EQ(p.speeds,
                   std::vector<std::uint16_t>(drive.speeds, drive.speeds + drive.speedCount));
-        EXPECT_EQ(p.menu, SpeedMenu(window));
+        EXPECT_EQ(testsupport::SayLines(p.menu), SpeedMenu(window));
 
         sim->ClearLog();
         if (drive.speedCount) DispatchDeviceCommand(window, cmd::SpeedId(0, p.speedIndex));
         EXPECT_EQ(p.speedCommands, Folded(*sim));
-        EXPECT_EQ(p.menuAfter, SpeedMenu(window));
+        EXPECT_EQ(testsupport::SayLines(p.menuAfter), SpeedMenu(window));
 
         sim->ClearLog();
         appState->drives[0].spinDown = p.spinDown;  // what the drive page's OK stores

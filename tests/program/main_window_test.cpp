@@ -15,6 +15,7 @@
 #include "messages.h"
 #include "program_objects.h"
 #include "shell_recorder.h"
+#include "test_language.h"
 #include "tray_icon.h"
 
 using drivetest::CdromSection;
@@ -113,7 +114,11 @@ protected:
     LRESULT Command(WPARAM id) { return SendMessageA(window, WM_COMMAND, id, 0); }
 
     // The start-up showed exactly one box, owned by the main window.
-    void ExpectOnlyBox(const char* text, const char* caption, UINT style) {
+    // The texts as the Japanese program says them; an English run expects
+    // their English forms.
+    void ExpectOnlyBox(const char* japaneseText, const char* japaneseCaption, UINT style) {
+        const std::string text = testsupport::Say(japaneseText);
+        const std::string caption = testsupport::Say(japaneseCaption);
         ASSERT_EQ(1u, boxes->Count());
         const auto& box = boxes->Boxes()[0];
         EXPECT_EQ(window, box.owner);
@@ -416,7 +421,7 @@ TEST_F(MainWindowTest, EventsReachTheDriveCommands) {
     // A timer that is not the program's.
     EXPECT_EQ(0, SendMessageA(window, WM_TIMER, 0x777, 0));
     ASSERT_EQ(1u, boxes->Count());
-    EXPECT_EQ("未知のタイマーイベントを検出しました。", boxes->Boxes()[0].text);
+    EXPECT_EQ(testsupport::Say("未知のタイマーイベントを検出しました。"), boxes->Boxes()[0].text);
     EXPECT_EQ(window, boxes->Boxes()[0].owner);
 
     // The icon's right button: the speed menu, ended from inside its loop.

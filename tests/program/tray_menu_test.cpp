@@ -9,6 +9,7 @@
 #include "events_fixture.h"
 #include "messages.h"
 #include "settings.h"
+#include "test_language.h"
 #include "tray_menu.h"
 
 using drivetest::CdromSection;
@@ -40,9 +41,10 @@ const Lines kMediaTail = {
     "-", "再スキャン #8012",      "制御の一時停止 #8013", "設定画面 #8014", "バージョン情報 #8016",
     "-", "プログラムの終了 #8017"};
 
+// The expected lines of a menu, in the language the test runs in.
 Lines Join(Lines head, const Lines& tail) {
     head.insert(head.end(), tail.begin(), tail.end());
-    return head;
+    return testsupport::SayLines(head);
 }
 
 std::string Device(unsigned adapter, unsigned target, int type, const std::string& product,
@@ -113,7 +115,8 @@ protected:
 };
 
 TEST_F(TrayMenus, SpeedMenuListsDrivesBySkipAndMarksTheCurrentSpeed) {
-    EXPECT_EQ(kSpeedTail, Build(AppendSpeedMenuItems, window));  // no drives: a separator first
+    EXPECT_EQ(testsupport::SayLines(kSpeedTail),
+              Build(AppendSpeedMenuItems, window));  // no drives: a separator first
 
     AddDrive("CD-ROM DRIVE", {706, 1411, 7056}, 1411);
     AddDrive("SKIPPED", {706}, 706, SKIP_CONTROL);
@@ -151,8 +154,8 @@ TEST_F(TrayMenus, MediaMenuFollowsTheBusAsTheHotKeysDo) {
                    kMediaTail),
               menu);
     ASSERT_EQ(2u, boxes->Count());
-    EXPECT_EQ("デバイス情報取得に失敗しました。", boxes->Boxes()[0].text);
-    EXPECT_EQ("ホストアダプタ情報取得に失敗しました。", boxes->Boxes()[1].text);
+    EXPECT_EQ(testsupport::Say("デバイス情報取得に失敗しました。"), boxes->Boxes()[0].text);
+    EXPECT_EQ(testsupport::Say("ホストアダプタ情報取得に失敗しました。"), boxes->Boxes()[1].text);
     EXPECT_EQ(2u, appState->errorCount);
 
     // Alt+n serves the n-th device of the menu.
@@ -170,10 +173,10 @@ TEST_F(TrayMenus, MediaMenuFollowsTheBusAsTheHotKeysDo) {
     appState->useOpenClose = 1;
     appState->openCloseTimerId = 0x2000;
     const Lines unlocked = Build(AppendMediaMenuItems, window);
-    EXPECT_EQ((Lines{"LOCKED DRIVE > checked", "  開ける #1400", "  閉じる #2400",
-                     "  自動開閉 #3400 grayed"}),
+    EXPECT_EQ(testsupport::SayLines({"LOCKED DRIVE > checked", "  開ける #1400", "  閉じる #2400",
+                                     "  自動開閉 #3400 grayed"}),
               Lines(unlocked.begin(), unlocked.begin() + 4));
-    EXPECT_EQ("  自動開閉 #3600 grayed", unlocked[13]);
+    EXPECT_EQ(testsupport::SayLine("  自動開閉 #3600 grayed"), unlocked[13]);
     appState->openCloseTimerId = 0;
 }
 
@@ -222,11 +225,11 @@ TEST_F(TrayMenus, MenuTextsComeFromTheMenuSection) {
 TEST_F(TrayMenus, ButtonsFollowPauseSwapAndOpenDialogs) {
     Bind("[bus]\nadapters=1\n[adapter.0]\ntargets=1\n" +
          CdromSection(0, 0, "SIMDISC", "CD", "1.00", "706"));
-    const Lines speed = kSpeedTail;
+    const Lines speed = testsupport::SayLines(kSpeedTail);
     const Lines media =
         Join({"CD > checked", "  開ける #1400", "  閉じる #2400", "  自動開閉 #3400"}, kMediaTail);
-    const Lines paused = {"制御の再開 #8013", "バージョン情報 #8016", "-",
-                          "プログラムの終了 #8017"};
+    const Lines paused = testsupport::SayLines(
+        {"制御の再開 #8013", "バージョン情報 #8016", "-", "プログラムの終了 #8017"});
     appState->useLock = 0;
     HWND dialog = CreateWindowExA(0, "STATIC", "dialog", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
                                   nullptr, nullptr, nullptr, nullptr);
@@ -322,7 +325,7 @@ TEST_F(TrayMenus, HoverShowsTheBalloonAtMostOnceInTenSeconds) {
     appState->noErrorMessage = 1;
     OnTrayNotify(GetDesktopWindow(), WM_MOUSEMOVE);  // another process's window
     ASSERT_EQ(1u, boxes->Count());
-    EXPECT_EQ("タイマーの生成に失敗しました。", boxes->Boxes()[0].text);
+    EXPECT_EQ(testsupport::Say("タイマーの生成に失敗しました。"), boxes->Boxes()[0].text);
     EXPECT_EQ(2u, Calls().size());
 }
 

@@ -4,13 +4,12 @@
 
 #include "appstate.h"
 #include "msgbox_recorder.h"
+#include "test_language.h"
 
 namespace {
 
 using testsupport::MessageBoxRecorder;
-
-const char* const ERROR_CAPTION = "エラー情報";
-const char* const CONFIRM_CAPTION = "確認情報";
+using testsupport::Say;
 
 // A hidden top-level window without frame, so its size is exactly what is asked.
 HWND MakeWindow(int width, int height, DWORD style = WS_POPUP) {
@@ -30,6 +29,7 @@ protected:
         owner = MakeWindow(50, 50);
         ASSERT_NE(owner, nullptr) << "no window: under Wine the tests need an X display";
         ASSERT_TRUE(recorder.Installed());
+        testsupport::ApplyTestLanguage();
     }
     void TearDown() override {
         appState = nullptr;
@@ -48,7 +48,7 @@ TEST_F(WindowServicesTest, TheTwoFormsHaveTheirCaptionsFlagsAndIcons) {
     ASSERT_EQ(recorder.Count(), 2u);
     const auto& error = recorder.Boxes()[0];
     EXPECT_EQ(error.owner, owner);
-    EXPECT_EQ(error.caption, ERROR_CAPTION);
+    EXPECT_EQ(error.caption, Say("エラー情報"));
     EXPECT_EQ(error.text, "ドライブが見つかりません。");
     ASSERT_TRUE(error.boxStyleKnown);
     EXPECT_EQ(error.style, 0x50010u);
@@ -56,7 +56,7 @@ TEST_F(WindowServicesTest, TheTwoFormsHaveTheirCaptionsFlagsAndIcons) {
 
     const auto& confirm = recorder.Boxes()[1];
     EXPECT_EQ(confirm.owner, nullptr);
-    EXPECT_EQ(confirm.caption, CONFIRM_CAPTION);
+    EXPECT_EQ(confirm.caption, Say("確認情報"));
     EXPECT_EQ(confirm.text, "設定を保存しました。");
     ASSERT_TRUE(confirm.boxStyleKnown);
     EXPECT_EQ(confirm.style, 0x50040u);
@@ -77,7 +77,7 @@ TEST_F(WindowServicesTest, ShowErrorBoxShowsTheErrorFormWithItsOwnerUnlessSilenc
     ASSERT_EQ(recorder.Count(), 1u);
     const auto& box = recorder.Boxes()[0];
     EXPECT_EQ(box.owner, owner);
-    EXPECT_EQ(box.caption, ERROR_CAPTION);
+    EXPECT_EQ(box.caption, Say("エラー情報"));
     EXPECT_EQ(box.text, "ホストアダプタ情報取得に失敗しました。");
     EXPECT_EQ(box.style, MB_FORM_ERROR);
 
@@ -115,8 +115,8 @@ TEST_F(WindowServicesTest, CstrErrorTrapShowsTheErrorFormWithoutOwner) {
     ASSERT_EQ(recorder.Count(), 1u);
     const auto& box = recorder.Boxes()[0];
     EXPECT_EQ(box.owner, nullptr);
-    EXPECT_EQ(box.caption, ERROR_CAPTION);
-    EXPECT_EQ(box.text, "CSTRクラスでエラーが発生しました。");
+    EXPECT_EQ(box.caption, Say("エラー情報"));
+    EXPECT_EQ(box.text, Say("CSTRクラスでエラーが発生しました。"));
     EXPECT_EQ(box.style, 0x50010u);
 }
 

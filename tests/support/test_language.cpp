@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -58,6 +59,11 @@ const char* const PAIRS[][2] = {
     {"ドライブ", "Drives"},
     {"メディア制御", "Trays"},
     {"ASPI32の選択", "Choose the ASPI32 library"},
+    {"ダイナミックリンクライブラリ", "Libraries (*.dll)"},
+    {"Adaptec社製", "Adaptec (WNASPI32.DLL)"},
+    {"Nero社製", "Nero (NEROASPI.DLL)"},
+    {"NexiTech社製", "NexiTech (WNASPINT.DLL)"},
+    {"全てのファイル", "All files (*.*)"},
     {"メディア 標準", "Disc, standard"},
     {"メディア カラフル", "Disc, colorful"},
     {"メディア シンプル", "Disc, simple"},
@@ -131,6 +137,14 @@ std::int32_t TestLanguageSetting() {
     return LANGUAGE_WINDOWS;
 }
 
+std::string ForcedLanguageName() {
+    switch (TestLanguageSetting()) {
+    case LANGUAGE_JAPANESE: return "Japanese";
+    case LANGUAGE_ENGLISH: return "English";
+    default: return "";
+    }
+}
+
 void ApplyTestLanguage() {
     const std::int32_t setting = TestLanguageSetting();
     if (appState) {
@@ -151,6 +165,8 @@ bool ExpectEnglish() {
 
 std::string Say(const std::string& japanese) {
     if (!ExpectEnglish()) return japanese;
+    const std::string whole = English(japanese);
+    if (whole != japanese) return whole;
     std::string out;
     std::size_t start = 0;
     while (start <= japanese.size()) {
@@ -162,6 +178,33 @@ std::string Say(const std::string& japanese) {
         start = end + 1;
     }
     return out;
+}
+
+std::string SayLine(const std::string& line) {
+    if (!ExpectEnglish()) return line;
+    std::string out;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t tab = line.find('\t', start);
+        const std::string part =
+            line.substr(start, tab == std::string::npos ? std::string::npos : tab - start);
+        const std::size_t text = part.find_first_not_of(' ');
+        if (text == std::string::npos) {
+            out += part;
+        } else {
+            std::size_t end = std::min(part.find(" #", text), part.find(" >", text));
+            if (end == std::string::npos) end = part.size();
+            out += part.substr(0, text) + English(part.substr(text, end - text)) + part.substr(end);
+        }
+        if (tab == std::string::npos) return out;
+        out += '\t';
+        start = tab + 1;
+    }
+}
+
+std::vector<std::string> SayLines(std::vector<std::string> lines) {
+    for (std::string& line : lines) line = SayLine(line);
+    return lines;
 }
 
 std::string SayCaption(const std::string& japanese) {
