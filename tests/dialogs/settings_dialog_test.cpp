@@ -15,11 +15,13 @@
 #include "dialog_face.h"
 #include "drive_fixture.h"
 #include "main_window.h"
+#include "messages.h"
 #include "resource_ids.h"
 #include "sjis_text.h"
 #include "settings.h"
 #include "table_work.h"
 #include "test_language.h"
+#include "text_fit.h"
 #include "tray_menu.h"
 #include "ui_text.h"
 #include "version_dialog.h"
@@ -861,6 +863,63 @@ BOOL CALLBACK CollectChild(HWND child, LPARAM list) {
 
 // Where the face the templates ask for shows no Japanese, the dialog and all
 // its controls get one that does, in the same size; where it does, nothing
+// The language has a list of its own on the Common page, with the setting
+// selected. OK puts the choice into force at once (the next menu speaks it)
+// and into the file; following Windows leaves no key.
+TEST_F(SettingsDialogTest, TheLanguageListChoosesTheLanguageAtOnce) {
+    Start();
+    const std::vector<std::string> choices = {Say("Windows の設定に従う"), Say("日本語"),
+                                              "English"};
+    for (std::int32_t setting : {LANGUAGE_WINDOWS, LANGUAGE_JAPANESE, LANGUAGE_ENGLISH, 7}) {
+        appState->language = setting;
+        ASSERT_NE(nullptr, Open());
+        EXPECT_EQ(choices, ListTexts(Item(PAGE_COMMON, IDC_LANGUAGE)));
+        EXPECT_EQ(setting == 7 ? 0 : setting, Selected(PAGE_COMMON, IDC_LANGUAGE)) << setting;
+        DestroyWindow(dialog);
+    }
+    const struct {
+        int choice;
+        UiLanguage inForce;
+        const char* key;
+    } cases[] = {
+        {LANGUAGE_ENGLISH, UiLanguage::English, "Language=English\r\n"},
+        {LANGUAGE_JAPANESE, UiLanguage::Japanese, "Language=Japanese\r\n"},
+        {LANGUAGE_WINDOWS, WindowsUiLanguage(), nullptr},
+    };
+    for (const auto& c : cases) {
+        ASSERT_NE(nullptr, Open());
+        Choose(PAGE_COMMON, IDC_LANGUAGE, c.choice);
+        Command(IDOK);
+        EXPECT_EQ(c.choice, appState->language);
+        EXPECT_EQ(c.inForce, CurrentUiLanguage());
+        HMENU menu = CreatePopupMenu();
+        AppendPausedMenuItems(nullptr, menu);
+        wchar_t item[64] = {};
+        GetMenuStringW(menu, ID_EXIT, item, 64, MF_BYCOMMAND);
+        DestroyMenu(menu);
+        EXPECT_EQ(c.inForce == UiLanguage::English ? "Exit" : "プログラムの終了",
+                  testsupport::Sjis(item));
+        // The file as it is, the test run's own key included.
+        const std::string file = drivetest::ReadFileBytes(drivetest::SettingsPath());
+        if (c.key)
+            EXPECT_NE(std::string::npos, file.find(c.key)) << file;
+        else
+            EXPECT_EQ(std::string::npos, file.find("Language")) << file;
+        if (IsWindow(dialog)) DestroyWindow(dialog);
+    }
+}
+
+// No text of the dialog is cut off: each is measured in its control's font
+// against the room the control gives it, on the frame and every page.
+TEST_F(SettingsDialogTest, EveryTextFitsItsControl) {
+    Start();
+    ASSERT_NE(nullptr, Open());
+    for (HWND window : {dialog, Page(PAGE_COMMON), Page(PAGE_DRIVE), Page(PAGE_MEDIA)})
+        for (const auto& cut : testsupport::TextsWiderThanTheirControls(window))
+            ADD_FAILURE() << "control " << cut.id << " \"" << cut.text << "\": " << cut.width
+                          << " pixels in " << cut.room;
+}
+
 // changes.
 TEST_F(SettingsDialogTest, AFaceThatShowsJapanese) {
     Start();

@@ -14,6 +14,7 @@
 
 #include "sjis_text.h"
 #include "test_language.h"
+#include "text_fit.h"
 #include "appstate.h"
 #include "drive_fixture.h"
 #include "drive_table.h"
@@ -159,6 +160,31 @@ protected:
 
     HWND dialog = nullptr;
 };
+
+// No fixed text is cut off: the button's against the button, each column
+// title against its column (the header keeps some pixels beside a title).
+TEST_F(VersionDialogTest, EveryFixedTextFitsItsPlace) {
+    constexpr int HEADER_PADDING = 12;
+    UseLibrary("simaspi.dll", Library("simaspi.dll"));
+    ASSERT_NE(nullptr, Open());
+    for (const auto& cut : testsupport::TextsWiderThanTheirControls(dialog))
+        if (cut.id == IDOK)
+            ADD_FAILURE() << "\"" << cut.text << "\": " << cut.width << " pixels in " << cut.room;
+    for (int id : {IDC_VERSION_DRIVES, IDC_VERSION_ASPI}) {
+        for (int i = 0;; ++i) {
+            wchar_t title[64] = {};
+            LVCOLUMNW column = {};
+            column.mask = LVCF_TEXT | LVCF_WIDTH;
+            column.pszText = title;
+            column.cchTextMax = 64;
+            if (!SendMessageW(List(id), LVM_GETCOLUMNW, i, reinterpret_cast<LPARAM>(&column)))
+                break;
+            const int width = static_cast<int>(
+                SendMessageW(List(id), LVM_GETSTRINGWIDTHW, 0, reinterpret_cast<LPARAM>(title)));
+            EXPECT_LE(width + HEADER_PADDING, column.cx) << testsupport::Sjis(title);
+        }
+    }
+}
 
 TEST_F(VersionDialogTest, ShowsTheProgramsTitleLinesInTheirFonts) {
     UseLibrary("simaspi.dll", Library("simaspi.dll"));

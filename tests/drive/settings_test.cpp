@@ -7,6 +7,7 @@
 #include "drive_fixture.h"
 #include "settings.h"
 #include "settings_store.h"
+#include "ui_text.h"
 
 using drivetest::Cdbs;
 using drivetest::CdromSection;
@@ -337,6 +338,95 @@ TEST_F(Settings, MenuTexts) {
     EXPECT_NE(std::string::npos, file.find("OpenClose=")) << file;
     LoadSettings(cdromDevice);
     EXPECT_TRUE(appState->menuOpen == "開ける");
+}
+
+// The Language key: its two names, in any case; anything else, or none,
+// follows Windows (Japanese in this test's locale). A save writes the name
+// after IconType, or leaves no key.
+TEST_F(Settings, TheLanguageKey) {
+    const struct {
+        const char* line;
+        std::int32_t setting;
+        UiLanguage inForce;
+        const char* saved;
+    } cases[] = {
+        {nullptr, LANGUAGE_WINDOWS, UiLanguage::Japanese, nullptr},
+        {"Language=Japanese", LANGUAGE_JAPANESE, UiLanguage::Japanese, "Language=Japanese\r\n"},
+        {"Language=English", LANGUAGE_ENGLISH, UiLanguage::English, "Language=English\r\n"},
+        {"Language=eNGLISH", LANGUAGE_ENGLISH, UiLanguage::English, "Language=English\r\n"},
+        {"Language=Klingon", LANGUAGE_WINDOWS, UiLanguage::Japanese, nullptr},
+        {"Language=", LANGUAGE_WINDOWS, UiLanguage::Japanese, nullptr},
+        {"Language=2", LANGUAGE_WINDOWS, UiLanguage::Japanese, nullptr},
+    };
+    for (const auto& c : cases) {
+        WriteSettingsFile(c.line ? Profile({"[COMMON]", "Update=1", c.line})
+                                 : Profile({"[COMMON]", "Update=1"}));
+        LoadSettings(cdromDevice);
+        EXPECT_EQ(c.setting, appState->language) << (c.line ? c.line : "(none)");
+        EXPECT_EQ(c.inForce, CurrentUiLanguage()) << (c.line ? c.line : "(none)");
+        SaveSettings();
+        const std::string file = ReadSettingsFile();
+        if (c.saved)
+            EXPECT_NE(std::string::npos, file.find(std::string("Update=1\r\n") + c.saved)) << file;
+        else
+            EXPECT_EQ(std::string::npos, file.find("Language")) << file;
+    }
+    // Chosen in the program: the key follows IconType.
+    WriteSettingsFile("(none)");
+    LoadSettings(cdromDevice);
+    appState->language = LANGUAGE_ENGLISH;
+    SaveSettings();
+    EXPECT_NE(std::string::npos,
+              ReadSettingsFile().find("IconType=0\r\nLanguage=English\r\n[Menu]"));
+    // The key alone decides the start-up's texts, before any load.
+    DestroyAppState();
+    ASSERT_TRUE(CreateAppState(GetModuleHandleA(nullptr)));
+    EXPECT_EQ(LANGUAGE_ENGLISH, appState->language);
+    EXPECT_EQ(UiLanguage::English, CurrentUiLanguage());
+    WriteSettingsFile("(none)");
+    LoadSettings(cdromDevice);
+    EXPECT_EQ(UiLanguage::Japanese, CurrentUiLanguage());
+}
+
+// A media item's default text, stored in either language, shows in the
+// language in use, so no save freezes a default; a renamed one shows as
+// written, and so does an emptied one.
+TEST_F(Settings, MediaItemDefaultsFollowTheLanguageRenamedOnesStay) {
+    const struct {
+        const char* stored;
+        UiLanguage language;
+        const char* shown;
+    } cases[] = {
+        {"開ける", UiLanguage::Japanese, "開ける"},
+        {"開ける", UiLanguage::English, "Open tray"},
+        {"Open tray", UiLanguage::Japanese, "開ける"},
+        {"Open tray", UiLanguage::English, "Open tray"},
+        {"開く", UiLanguage::English, "開く"},
+        {"open tray", UiLanguage::Japanese, "open tray"},
+        {"", UiLanguage::English, ""},
+    };
+    for (const auto& c : cases) {
+        appState->menuOpen = c.stored;
+        UseUiLanguage(c.language);
+        EXPECT_STREQ(c.shown, MediaItemText(appState->menuOpen, IDS_MENU_OPEN)) << c.stored;
+    }
+    UseUiLanguage(UiLanguage::Japanese);
+    const char* japanese[] = {"開ける", "閉じる", "取り出し", "自動開閉", "ロック", "アンロック"};
+    const char* english[] = {"Open tray",        "Close tray", "Eject",
+                             "Open, then close", "Lock tray",  "Unlock tray"};
+    for (unsigned i = 0; i < 6; ++i) {
+        EXPECT_STREQ(japanese[i], UiTextIn(UiLanguage::Japanese, IDS_MENU_OPEN + i));
+        EXPECT_STREQ(english[i], UiTextIn(UiLanguage::English, IDS_MENU_OPEN + i));
+    }
+    // A file without a [Menu] section loads the Japanese defaults whatever
+    // the language, and a save writes them as an earlier korvex did.
+    WriteSettingsFile(Profile({"[COMMON]", "Language=English"}));
+    LoadSettings(cdromDevice);
+    EXPECT_TRUE(appState->menuOpen == "開ける");
+    SaveSettings();
+    EXPECT_NE(std::string::npos,
+              ReadSettingsFile().find("[Menu]\r\nOpen=開ける\r\nClose=閉じる\r\n"));
+    EXPECT_STREQ("Open tray", MediaItemText(appState->menuOpen, IDS_MENU_OPEN));
 }
 
 class SettingsOnDrives : public drivetest::DriveFixture {

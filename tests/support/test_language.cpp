@@ -74,7 +74,6 @@ const char* const PAIRS[][2] = {
     {"ドライブ モノクロ", "Drive, monochrome"},
     {"Windows の設定に従う", "Same as Windows"},
     {"日本語", "Japanese"},
-    {"HA:ID", "Adapter:ID"},
     {"VENDOR", "Vendor"},
     {"PRODUCT", "Product"},
     {"VERSION", "Revision"},
@@ -110,8 +109,8 @@ const char* const PAIRS[][2] = {
     {"選択を非表示にする", "Hide it from the speed menu"},
     {"リムーバブルメディア制御を利用する", "Control removable media"},
     {"トレイの自動開閉を有効にする", "Offer to open a tray and close it again"},
-    {"トレイを開けてから", "Close the tray"},
-    {"秒後に閉じる", "seconds after opening it"},
+    {"トレイを開けてから", "Close the tray after"},
+    {"秒後に閉じる", "seconds"},
     {"メディアのロック機能を有効にする", "Allow locking and unlocking trays"},
     {"キーボード制御を有効にする", "Open and close trays with Alt+1 ... Alt+0"},
 };
