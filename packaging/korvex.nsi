@@ -1,7 +1,12 @@
 ; The korvex installer, one script for both targets. scripts/dist runs
 ;   makensis -DVERSION=1.0.0 -DARCH=win64 -DSTAGE=<folder> -DOUTFILE=<file> korvex.nsi
 ; STAGE holds what the portable archive holds: korvex.exe, tapkey.dll,
-; buslook.exe, WNASPI32.DLL, README.txt and LICENSE.txt.
+; buslook.exe, WNASPI32.DLL, README.txt (Japanese), README-en.txt and
+; LICENSE.txt.
+;
+; Two languages: Japanese on a Windows whose user interface is Japanese,
+; English on any other (the first language below is the one for no match).
+; Every text of the installer's own is a LangString of both.
 ;
 ; Silent mode: setup.exe /S [/STARTUP] [/D=folder], uninstall.exe /S [/REMOVESETTINGS].
 ; /STARTUP adds the Startup shortcut; a shortcut already there stays.
@@ -44,8 +49,8 @@ Unicode true
 
 Name "${PRODUCT} ${VERSION}"
 InstallDir "${DEFAULT_DIR}"
-Caption "${PRODUCT} ${VERSION} (${BITS} ビット版) セットアップ"
-UninstallCaption "${PRODUCT} ${VERSION} (${BITS} ビット版) アンインストール"
+Caption "$(SetupCaption)"
+UninstallCaption "$(UninstallCaption)"
 OutFile "${OUTFILE}"
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
@@ -62,6 +67,12 @@ VIAddVersionKey /LANG=1041 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1041 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1041 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 VIAddVersionKey /LANG=1041 "CompanyName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "ProductName" "${PRODUCT}"
+VIAddVersionKey /LANG=1033 "FileDescription" "${PRODUCT} setup (${BITS}-bit)"
+VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
+VIAddVersionKey /LANG=1033 "CompanyName" "${PRODUCT}"
 
 !define MUI_ABORTWARNING
 ; The program's own tray icon (paths from this script's folder).
@@ -69,9 +80,9 @@ VIAddVersionKey /LANG=1041 "CompanyName" "${PRODUCT}"
 !define MUI_UNICON "..\resources\icons\media-colourful.ico"
 !define MUI_COMPONENTSPAGE_NODESC
 !define MUI_FINISHPAGE_RUN "$INSTDIR\korvex.exe"
-!define MUI_FINISHPAGE_RUN_TEXT "korvex を起動する"
-!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\README.txt"
-!define MUI_FINISHPAGE_SHOWREADME_TEXT "お読みください (README.txt) を表示する"
+!define MUI_FINISHPAGE_RUN_TEXT "$(RunText)"
+!define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\$(ReadmeFile)"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT "$(ShowReadmeText)"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 
 !insertmacro MUI_PAGE_LICENSE "${STAGE}\LICENSE.txt"
@@ -84,7 +95,35 @@ VIAddVersionKey /LANG=1041 "CompanyName" "${PRODUCT}"
 !insertmacro MUI_UNPAGE_COMPONENTS
 !insertmacro MUI_UNPAGE_INSTFILES
 
+!insertmacro MUI_LANGUAGE "English"
 !insertmacro MUI_LANGUAGE "Japanese"
+
+LangString SetupCaption ${LANG_ENGLISH} "${PRODUCT} ${VERSION} (${BITS}-bit) Setup"
+LangString SetupCaption ${LANG_JAPANESE} "${PRODUCT} ${VERSION} (${BITS} ビット版) セットアップ"
+LangString UninstallCaption ${LANG_ENGLISH} "${PRODUCT} ${VERSION} (${BITS}-bit) Uninstall"
+LangString UninstallCaption ${LANG_JAPANESE} "${PRODUCT} ${VERSION} (${BITS} ビット版) アンインストール"
+LangString DisplayName ${LANG_ENGLISH} "${PRODUCT} ${VERSION} (${BITS}-bit)"
+LangString DisplayName ${LANG_JAPANESE} "${PRODUCT} ${VERSION} (${BITS} ビット版)"
+LangString RunText ${LANG_ENGLISH} "Start korvex"
+LangString RunText ${LANG_JAPANESE} "korvex を起動する"
+LangString ReadmeFile ${LANG_ENGLISH} "README-en.txt"
+LangString ReadmeFile ${LANG_JAPANESE} "README.txt"
+LangString ShowReadmeText ${LANG_ENGLISH} "Show the read-me (README-en.txt)"
+LangString ShowReadmeText ${LANG_JAPANESE} "お読みください (README.txt) を表示する"
+LangString UninstallLink ${LANG_ENGLISH} "Uninstall korvex"
+LangString UninstallLink ${LANG_JAPANESE} "korvex のアンインストール"
+LangString ReadmeLink ${LANG_ENGLISH} "Read me"
+LangString ReadmeLink ${LANG_JAPANESE} "お読みください"
+LangString EndingKorvex ${LANG_ENGLISH} "Ending the running korvex..."
+LangString EndingKorvex ${LANG_JAPANESE} "実行中の korvex を終了しています..."
+LangString SecMainName ${LANG_ENGLISH} "korvex (required)"
+LangString SecMainName ${LANG_JAPANESE} "korvex 本体 (必須)"
+LangString SecStartupName ${LANG_ENGLISH} "Start korvex when I log on"
+LangString SecStartupName ${LANG_JAPANESE} "ログオン時に korvex を起動する"
+LangString SecUnMainName ${LANG_ENGLISH} "korvex"
+LangString SecUnMainName ${LANG_JAPANESE} "korvex 本体"
+LangString SecUnSettingsName ${LANG_ENGLISH} "Also delete the settings (KORVEX.INI)"
+LangString SecUnSettingsName ${LANG_JAPANESE} "設定ファイル (KORVEX.INI) も削除する"
 
 ; Ends a running korvex through its own exit command and waits for its process
 ; to end, so that its files can be replaced or removed. A program that does not
@@ -97,7 +136,7 @@ Function ${prefix}EndRunningKorvex
   Push $3
   FindWindow $0 "${MAIN_WINDOW}" "${MAIN_WINDOW}"
   ${If} $0 <> 0
-    DetailPrint "実行中の korvex を終了しています..."
+    DetailPrint "$(EndingKorvex)"
     StrCpy $2 0
     System::Call 'user32::GetWindowThreadProcessId(p r0, *i .r2) i'
     ; SYNCHRONIZE: enough to wait on the process.
@@ -132,7 +171,7 @@ FunctionEnd
   !endif
 !macroend
 
-Section "korvex 本体 (必須)" SecMain
+Section "$(SecMainName)" SecMain
   SectionIn RO
   Call EndRunningKorvex
   SetOutPath "$INSTDIR"
@@ -141,6 +180,7 @@ Section "korvex 本体 (必須)" SecMain
   File "${STAGE}\buslook.exe"
   File "${STAGE}\WNASPI32.DLL"
   File "${STAGE}\README.txt"
+  File "${STAGE}\README-en.txt"
   File "${STAGE}\LICENSE.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
@@ -148,12 +188,12 @@ Section "korvex 本体 (必須)" SecMain
   SetShellVarContext all
   CreateDirectory "$SMPROGRAMS\korvex"
   CreateShortcut "$SMPROGRAMS\korvex\korvex.lnk" "$INSTDIR\korvex.exe"
-  CreateShortcut "$SMPROGRAMS\korvex\korvex のアンインストール.lnk" "$INSTDIR\uninstall.exe"
-  CreateShortcut "$SMPROGRAMS\korvex\お読みください.lnk" "$INSTDIR\README.txt"
+  CreateShortcut "$SMPROGRAMS\korvex\$(UninstallLink).lnk" "$INSTDIR\uninstall.exe"
+  CreateShortcut "$SMPROGRAMS\korvex\$(ReadmeLink).lnk" "$INSTDIR\$(ReadmeFile)"
   SetShellVarContext current
 
   !insertmacro SET_REG_VIEW
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} ${VERSION} (${BITS} ビット版)"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "$(DisplayName)"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\korvex.exe,0"
@@ -169,7 +209,7 @@ SectionEnd
 
 ; The shortcut goes into the Startup folder of the user who installs; the
 ; program itself knows nothing of it.
-Section /o "ログオン時に korvex を起動する" SecStartup
+Section /o "$(SecStartupName)" SecStartup
   SetShellVarContext current
   CreateShortcut "$SMSTARTUP\korvex.lnk" "$INSTDIR\korvex.exe"
 SectionEnd
@@ -203,7 +243,7 @@ Function .onInit
   ${EndIf}
 FunctionEnd
 
-Section "un.korvex 本体" SecUnMain
+Section "un.$(SecUnMainName)" SecUnMain
   SectionIn RO
   Call un.EndRunningKorvex
   Delete "$INSTDIR\korvex.exe"
@@ -211,14 +251,19 @@ Section "un.korvex 本体" SecUnMain
   Delete "$INSTDIR\buslook.exe"
   Delete "$INSTDIR\WNASPI32.DLL"
   Delete "$INSTDIR\README.txt"
+  Delete "$INSTDIR\README-en.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
 
   SetShellVarContext all
   Delete "$SMPROGRAMS\korvex\korvex.lnk"
+  ; The entries of either language: the uninstaller may speak another one
+  ; than the installer did.
   Delete "$SMPROGRAMS\korvex\korvex のアンインストール.lnk"
   Delete "$SMPROGRAMS\korvex\お読みください.lnk"
+  Delete "$SMPROGRAMS\korvex\Uninstall korvex.lnk"
+  Delete "$SMPROGRAMS\korvex\Read me.lnk"
   RMDir "$SMPROGRAMS\korvex"
   SetShellVarContext current
   Delete "$SMSTARTUP\korvex.lnk"
@@ -231,7 +276,7 @@ SectionEnd
 ; folder, or, where a standard user may not write there, in the user's
 ; VirtualStore copy of it (Windows keeps that copy for the 32-bit build, the
 ; 64-bit build keeps it itself).
-Section /o "un.設定ファイル (KORVEX.INI) も削除する" SecUnSettings
+Section /o "un.$(SecUnSettingsName)" SecUnSettings
   Delete "$WINDIR\KORVEX.INI"
   SetShellVarContext current
   Delete "$LOCALAPPDATA\VirtualStore\Windows\KORVEX.INI"
