@@ -57,9 +57,11 @@ void CreatePages(HWND dialog) {
         InsertTab(state.tab, i, UiText(TAB_TEXTS[i]));
         // Unicode windows: the templates' texts reach the controls as they
         // stand, not through the system's ANSI code page.
-        state.pages[i] = CreateDialogIndirectParamW(
-            appState->instance, UiDialogTemplate(appState->instance, PAGE_TEMPLATES[i].templateId),
-            dialog, PAGE_TEMPLATES[i].procedure, 0);
+        const LPCDLGTEMPLATEW page =
+            UiDialogTemplate(appState->instance, PAGE_TEMPLATES[i].templateId);
+        state.pages[i] = page ? CreateDialogIndirectParamW(appState->instance, page, dialog,
+                                                           PAGE_TEMPLATES[i].procedure, 0)
+                              : nullptr;
         KeepJapaneseReadable(state.pages[i]);
         const RECT area = TabDisplayArea(state.tab, dialog);
         // Above the tab control, which would otherwise paint over it.
@@ -182,7 +184,8 @@ bool RunSettingsDialog(const CdromDevice& device) {
     // The tab and up-down classes must be there before the template's
     // controls are made.
     RegisterControlClasses(ICC_TAB_CLASSES | ICC_UPDOWN_CLASS);
-    return DialogBoxIndirectParamW(appState->instance,
-                                   UiDialogTemplate(appState->instance, IDD_SETTINGS), nullptr,
-                                   SettingsDialogProc, reinterpret_cast<LPARAM>(&device)) != -1;
+    const LPCDLGTEMPLATEW frame = UiDialogTemplate(appState->instance, IDD_SETTINGS);
+    if (!frame) return false;
+    return DialogBoxIndirectParamW(appState->instance, frame, nullptr, SettingsDialogProc,
+                                   reinterpret_cast<LPARAM>(&device)) != -1;
 }

@@ -287,6 +287,7 @@ void RunVersionDialog(HWND owner, const AspiBinding& library) {
     // The list views' window class; the program may open this dialog before
     // any other that needs the common controls.
     RegisterControlClasses(ICC_LISTVIEW_CLASSES);
-    DialogBoxIndirectParamW(appState->instance, UiDialogTemplate(appState->instance, IDD_VERSION),
-                            owner, VersionDialogProc, reinterpret_cast<LPARAM>(&library));
+    if (const LPCDLGTEMPLATEW dialog = UiDialogTemplate(appState->instance, IDD_VERSION))
+        DialogBoxIndirectParamW(appState->instance, dialog, owner, VersionDialogProc,
+                                reinterpret_cast<LPARAM>(&library));
 }
