@@ -72,7 +72,12 @@ Verdict Port::PassThrough(std::size_t index, const std::string& name, void* in, 
         Log(line + " result=hang");
         return Verdict::Held;
     }
-    if (bus.latencyMs) Sleep(bus.latencyMs);
+    // A pass-through that takes its time says when it begins, so that a test
+    // can act while it runs.
+    if (bus.latencyMs) {
+        Log("begin drive=" + name + " cdb=" + Hex(spt.Cdb, spt.CdbLength));
+        Sleep(bus.latencyMs);
+    }
 
     Held held(lock_);
     simaspi::Device& d = bus.devices[index];

@@ -779,8 +779,9 @@ TEST_F(SettingsDialogTest, OkDuringARescanWaitsForIt) {
     EXPECT_EQ(0, swapAtOk);
     EXPECT_EQ(file, ReadSettingsFile());
     EXPECT_EQ(dialog, appState->settingsDialog);
-    // The retry comes with the timer.
-    for (int i = 0; i < 100 && appState->settingsDialog; ++i) {
+    // The retry comes with the timer: waited for (20 seconds at the most).
+    for (const DWORD start = GetTickCount();
+         appState->settingsDialog && GetTickCount() - start < 20000;) {
         MSG message;
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
         Sleep(20);

@@ -90,10 +90,14 @@ bool Immutable(const std::string& path, bool immutable) {
     if (!CreateProcessA("Z:\\usr\\bin\\chattr", &command[0], nullptr, nullptr, FALSE, 0, nullptr,
                         nullptr, &startup, &process))
         return false;
-    WaitForSingleObject(process.hProcess, 5000);
+    // chattr's end, then its effect as the file shows it: waited for, 20
+    // seconds at the most.
+    WaitForSingleObject(process.hProcess, 20000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    for (int i = 0; i < 100 && Writable(path) == immutable; ++i) Sleep(20);
+    for (const DWORD start = GetTickCount();
+         Writable(path) == immutable && GetTickCount() - start < 20000;)
+        Sleep(20);
     return Writable(path) != immutable;
 }
 

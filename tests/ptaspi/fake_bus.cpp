@@ -22,6 +22,17 @@ std::vector<simtest::LogLine> FakeBus::PassThroughs() const {
     return simtest::OfKind(sim.Log(), "spt");
 }
 
+std::size_t FakeBus::Begun() const { return simtest::OfKind(sim.Log(), "begin").size(); }
+
+bool FakeBus::WaitUntilBegun(std::size_t count) const {
+    constexpr DWORD LIMIT_MS = 20000, EVERY_MS = 10;
+    for (DWORD waited = 0; waited < LIMIT_MS; waited += EVERY_MS) {
+        if (Begun() >= count) return true;
+        Sleep(EVERY_MS);
+    }
+    return Begun() >= count;
+}
+
 std::uint32_t FakeBus::Send(void* srb) const { return pttest::Send(FAKE_LIBRARY, srb); }
 
 std::vector<std::string> FakeBus::Devices() const { return pttest::Devices(bus); }

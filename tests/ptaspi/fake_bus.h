@@ -23,6 +23,10 @@ public:
 
     // The pass-through requests the fake received, oldest first.
     std::vector<simtest::LogLine> PassThroughs() const;
+    // With latency_ms: how many pass-throughs have begun.
+    std::size_t Begun() const;
+    // Waits until count pass-throughs have begun; false after 20 seconds.
+    bool WaitUntilBegun(std::size_t count) const;
     // The library's SendASPI32Command, for blocks the binding only waits for.
     std::uint32_t Send(void* srb) const;
     // "adapter:target product" of every device the bus walk finds.

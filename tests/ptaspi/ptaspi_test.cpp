@@ -337,34 +337,38 @@ TEST(Completion, PostingCallsTheRoutineWithTheBlock) {
 }
 
 TEST(Completion, AQueuedBlockCanBeAbortedAStartedOneNot) {
-    FakeBus fake("[bus]\nlatency_ms=300\n" + Drive(0, 0, "A"));
+    // Each pass-through takes two seconds: what the test does while one runs
+    // is done long before it ends, however slowly the test's thread runs.
+    constexpr DWORD DONE_MS = 20000;
+    FakeBus fake("[bus]\nlatency_ms=2000\n" + Drive(0, 0, "A"));
     HANDLE events[2] = {CreateEventA(nullptr, TRUE, FALSE, nullptr),
                         CreateEventA(nullptr, TRUE, FALSE, nullptr)};
     SRB_ExecSCSICmd first = TestUnitReady(0, 0), second = TestUnitReady(0, 0);
     first.SRB_PostProc = events[0];
     second.SRB_PostProc = events[1];
+    const std::size_t begun = fake.Begun();
     EXPECT_EQ(SS_PENDING, fake.Send(&first));
     EXPECT_EQ(SS_PENDING, fake.Send(&second));
-    Sleep(50);  // the first one has started
+    ASSERT_TRUE(fake.WaitUntilBegun(begun + 1)) << "the first one never started";
     SRB_Abort abort = {SC_ABORT_SRB, 0, 0, 0, 0, &second};
     EXPECT_EQ(SS_COMP, fake.Send(&abort));
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events[1], 0));
     EXPECT_EQ(SS_ABORTED, second.SRB_Status);
     abort.SRB_ToAbort = &first;
     EXPECT_EQ(SS_ABORT_FAIL, fake.Send(&abort));
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events[0], 5000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events[0], DONE_MS));
     EXPECT_EQ(SS_COMP, first.SRB_Status);
     // A reset ends what waits in the queue.
     ResetEvent(events[0]);
     EXPECT_EQ(SS_PENDING, fake.Send(&first));
-    Sleep(50);
+    ASSERT_TRUE(fake.WaitUntilBegun(begun + 2)) << "the first one never started again";
     ResetEvent(events[1]);
     EXPECT_EQ(SS_PENDING, fake.Send(&second));
     SRB_BusDeviceReset reset = {};
     reset.SRB_Cmd = SC_RESET_DEV;
     EXPECT_EQ(SS_COMP, fake.Send(&reset));
     EXPECT_EQ(SS_ABORTED, second.SRB_Status);
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events[0], 5000));
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(events[0], DONE_MS));
     EXPECT_EQ(SS_COMP, first.SRB_Status);
     for (HANDLE e : events) CloseHandle(e);
     EXPECT_EQ(2u, fake.PassThroughs().size() - 1);  // INQUIRY at start, then the two that ran
