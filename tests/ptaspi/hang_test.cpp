@@ -18,7 +18,9 @@ TEST(Hang, ACommandEndsAfterItsTimeoutAndTheOtherDriveGoesOn) {
     EXPECT_EQ(SS_ERR, srb.SRB_Status);
     EXPECT_EQ(HASTAT_COMMAND_TIMEOUT, srb.SRB_HaStat);
     EXPECT_GE(took, 1900u);  // its second and the library's grace
-    EXPECT_LT(took, 5000u);
+    // Ended by the library, not by the binding's own limit (35 seconds): the
+    // bound leaves room for a slow machine.
+    EXPECT_LT(took, 20000u);
     // The device is still in the first call: the next ends at once.
     SRB_ExecSCSICmd next = scsi::MakeRequest(scsi::TestUnitReady(), 0, 0, 0, nullptr);
     EXPECT_FALSE(fake.bus.ExecuteCommand(next));
