@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "utf8_text.h"
 
@@ -13,9 +14,14 @@ namespace {
 constexpr const wchar_t* PEEK_MESSAGE = L"KorvexProbePeekMenus";
 constexpr UINT MN_GETHMENU_MESSAGE = 0x01E1;
 
+struct Shown {
+    HWND window;
+    HMENU menu;
+};
+
 struct Found {
     bool points;
-    std::string lines;
+    std::vector<Shown> menus;
 };
 
 // points: each item's middle on the screen too, as " @X,Y".
@@ -46,11 +52,41 @@ BOOL CALLBACK Visit(HWND window, LPARAM found) {
     GetClassNameW(window, name, 16);
     if (std::wstring(name) != L"#32768" || !IsWindowVisible(window)) return TRUE;
     HMENU menu = reinterpret_cast<HMENU>(SendMessageW(window, MN_GETHMENU_MESSAGE, 0, 0));
-    if (!menu) return TRUE;
-    auto& f = *reinterpret_cast<Found*>(found);
-    f.lines += "menu\n";
-    Describe(window, menu, f.points, f.lines);
+    if (menu) reinterpret_cast<Found*>(found)->menus.push_back({window, menu});
     return TRUE;
+}
+
+// How many of the shown menus lead to MENU: 0 for the menu the program
+// opened, 1 for a sub-menu of it, and so on (no further than there are
+// menus shown).
+int Depth(const std::vector<Shown>& menus, HMENU menu, std::size_t hops = 0) {
+    if (hops >= menus.size()) return 0;
+    for (const Shown& shown : menus) {
+        const int count = GetMenuItemCount(shown.menu);
+        for (int i = 0; i < count; ++i)
+            if (shown.menu != menu && GetSubMenu(shown.menu, i) == menu)
+                return 1 + Depth(menus, shown.menu, hops + 1);
+    }
+    return 0;
+}
+
+// The menus, the deepest open sub-menu first and the menu the program opened
+// last, whatever their order on the screen.
+std::string Lines(const Found& found) {
+    int deepest = 0;
+    std::vector<int> depths;
+    for (const Shown& shown : found.menus) {
+        depths.push_back(Depth(found.menus, shown.menu));
+        if (depths.back() > deepest) deepest = depths.back();
+    }
+    std::string lines;
+    for (int depth = deepest; depth >= 0; --depth)
+        for (std::size_t i = 0; i < found.menus.size(); ++i)
+            if (depths[i] == depth) {
+                lines += "menu\n";
+                Describe(found.menus[i].window, found.menus[i].menu, found.points, lines);
+            }
+    return lines;
 }
 
 }  // namespace
@@ -61,9 +97,10 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK PeekHook(int code, WPARAM wPar
     if (code == HC_ACTION && message && message->message == peek) {
         Found found{message->wParam != 0, {}};
         EnumThreadWindows(GetCurrentThreadId(), Visit, reinterpret_cast<LPARAM>(&found));
+        std::string lines = Lines(found);
         COPYDATASTRUCT data = {};
-        data.cbData = static_cast<DWORD>(found.lines.size());
-        data.lpData = &found.lines[0];
+        data.cbData = static_cast<DWORD>(lines.size());
+        data.lpData = &lines[0];
         DWORD_PTR ignored = 0;
         SendMessageTimeoutW(reinterpret_cast<HWND>(message->lParam), WM_COPYDATA, 0,
                             reinterpret_cast<LPARAM>(&data), SMTO_ABORTIFHUNG, 2000, &ignored);

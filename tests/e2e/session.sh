@@ -159,10 +159,20 @@ wait_until() {
   "$@"
 }
 
-screenshot() {
+# A screenshot of the whole display into E2E_SCREENS/NAME.png, once what was
+# just opened has painted: two captures in a row the same (for at most about
+# ten seconds; then the last). Prints the file's path.
+screenshot() { # screenshot NAME
   mkdir -p "$E2E_SCREENS"
-  import -display "$DISPLAY" -window root "$E2E_SCREENS/$1.png"
-  printf '%s\n' "$E2E_SCREENS/$1.png"
+  local file="$E2E_SCREENS/$1.png" next="$E2E_SCREENS/.$1.next.png" i
+  import -display "$DISPLAY" -window root "$next"
+  for i in $(seq 1 20); do
+    mv -f "$next" "$file"
+    import -display "$DISPLAY" -window root "$next"
+    cmp -s "$file" "$next" && break
+  done
+  rm -f "$next"
+  printf '%s\n' "$file"
 }
 
 # The screen point at the middle of the program's icon in the notification
