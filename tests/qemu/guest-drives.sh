@@ -90,7 +90,7 @@ await_point() { # await_point SECONDS FUNCTION ARGS...
 # its item TEXT; then the menus close.
 menu_click() { # menu_click BUTTON K TEXT
   xdotool mousemove --sync "$icon_x" "$icon_y" click "$1"
-  if await_point 30 nth_submenu_point "$2" && xdotool mousemove --sync "$point_x" "$point_y" &&
+  if await_point 30 nth_submenu_point "$2" && point_until_menus "$point_x" "$point_y" 2 &&
      await_point 30 item_point "$3"; then
     xdotool mousemove --sync "$point_x" "$point_y" click 1
   else
@@ -122,9 +122,7 @@ done
 if [ "$menus" = 1 ]; then
   # The speed menu of the ATAPI drive: what it offers, and a speed chosen.
   xdotool mousemove --sync "$icon_x" "$icon_y" click 3
-  await_point 30 nth_submenu_point 0 && xdotool mousemove --sync "$point_x" "$point_y"
-  wait_until 30 menus_up 2
-  sleep 0.5  # the menu paints
+  await_point 30 nth_submenu_point 0 && point_until_menus "$point_x" "$point_y" 2
   screenshot qemu-drives-speed-menu >/dev/null
   check "the speed menus: the ATAPI drive's one speed, the SCSI drives' none" "menu
    704 KB/S (x4) checked
