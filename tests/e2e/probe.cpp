@@ -562,12 +562,9 @@ LRESULT CALLBACK Receive(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// What to ask korvexpeek.dll inside the program (the peek message's wParam).
-enum class Peek : WPARAM { Items = 0, Points = 1 };
-
-// Points: each item's line ends in " @X,Y", the middle of the item on the
+// withPoints: each item's line ends in " @X,Y", the middle of the item on the
 // screen, for a click on it.
-int MenuItems(Peek what) {
+int MenuItems(bool withPoints) {
     HWND program = FindWindowA(MAIN_NAME, MAIN_NAME);
     if (!program) return 1;
     wchar_t path[MAX_PATH] = {};
@@ -592,8 +589,8 @@ int MenuItems(Peek what) {
     DWORD_PTR ignored = 0;
     peeked.clear();
     SendMessageTimeoutW(program, RegisterWindowMessageW(L"KorvexProbePeekMenus"),
-                        static_cast<WPARAM>(what), reinterpret_cast<LPARAM>(receiver), SMTO_NORMAL,
-                        5000, &ignored);
+                        withPoints ? 1 : 0, reinterpret_cast<LPARAM>(receiver), SMTO_NORMAL, 5000,
+                        &ignored);
     UnhookWindowsHookEx(installed);
     DestroyWindow(receiver);
     if (peeked.empty()) return 1;
@@ -641,8 +638,8 @@ int Run(std::vector<std::string> args) {
     std::vector<char*> pointers;
     for (std::string& a : args) pointers.push_back(&a[0]);
     char** argv = pointers.data();
-    if (argc > 1 && args[1] == "menu-items") return MenuItems(Peek::Items);
-    if (argc > 1 && args[1] == "menu-points") return MenuItems(Peek::Points);
+    if (argc > 1 && args[1] == "menu-items") return MenuItems(false);
+    if (argc > 1 && args[1] == "menu-points") return MenuItems(true);
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "windows") return Windows();
     if (command == "find") return Find();
