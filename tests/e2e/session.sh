@@ -159,6 +159,15 @@ wait_until() {
   "$@"
 }
 
+# Waits up to SECONDS for a balloon and prints its text, from the same look
+# that found it: a balloon stays ten seconds, and in a slow machine a second
+# look can come after it has gone.
+balloon_text() { # balloon_text SECONDS
+  local text=
+  wait_until "$1" eval 'text=$(probe balloon)'
+  printf '%s' "$text"
+}
+
 # A screenshot of the whole display into E2E_SCREENS/NAME.png, once what was
 # just opened has painted: two captures in a row the same (for at most about
 # ten seconds; then the last). Prints the file's path.

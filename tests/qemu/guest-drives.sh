@@ -36,10 +36,9 @@ printf '%s\n' "[COMMON]" "ASPIDLL=WNASPI32.DLL" "MediaControl=1" "UseLock=1" "Us
   "[CDROM00]" "Vendor=QEMU" "Product=QEMU DVD-ROM" "Version=1.25" "Speed=0" \
   | write_settings
 korvex_start
-wait_until 120 has_balloon
 check "the balloon: each drive at the speed its page 2Ah says, spin-down Default" \
   'QEMU DVD-ROM     x4  (Default)\nLSI CD DRIVE     x16 (Default)\nHIDDEN ROM       x16 (Default)' \
-  "$(probe balloon)"
+  "$(balloon_text 120)"
 check "no box" 1 "$(probe boxes >/dev/null; echo $?)"
 screenshot qemu-drives-balloon >/dev/null
 
