@@ -159,6 +159,8 @@ wait_until() {
   "$@"
 }
 
+has_balloon() { probe balloon >/dev/null; }
+
 # Waits up to SECONDS for a balloon and prints its text, from the same look
 # that found it: a balloon stays ten seconds, and in a slow machine a second
 # look can come after it has gone.
