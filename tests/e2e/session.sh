@@ -199,3 +199,11 @@ tray_icon_point() {
 tray_colours() {
   convert "$1" -crop 200x20+824+748 +repage -format '%k' info:
 }
+
+# What the notification area shows now, from a fresh screenshot: "icon" or
+# "empty".
+tray() {
+  [ "$(import -display "$DISPLAY" -window root png:- | tray_colours png:-)" -gt 8 ] &&
+    echo icon || echo empty
+}
+tray_is() { [ "$(tray)" = "$1" ]; }
